@@ -1,0 +1,221 @@
+#include "driver/Exports.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/DevicePDB.h"
+#include "driver/DriverTexts.h"
+#include "driver/HostMemory.h"
+#include "driver/Library.h"
+#include "platform/Event.h"
+
+using korax::config::DevicePDB;
+using korax::driver::DriverObject;
+using korax::driver::guarded;
+using korax::driver::HostFalse;
+using korax::driver::HostTrue;
+using korax::driver::SetOutMessage;
+using korax::driver::ToHostBool;
+namespace library = korax::driver::library;
+namespace texts = korax::driver::texts;
+
+namespace {
+
+constexpr std::uint16_t ScanTimeWithoutObject = 1000;
+constexpr std::uint32_t InitWaitMs = 5000;
+constexpr std::int32_t WizardNotAccepted = 2;
+
+// The host's definitions read into driver form, with a nil entry kept as nil.
+class DefinitionList {
+public:
+    DefinitionList(const HostTagDef* const* tags, std::size_t count) {
+        definitions_.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (tags[i] == nullptr) {
+                definitions_.emplace_back();
+            } else {
+                definitions_.emplace_back(korax::driver::ReadTagDefinition(*tags[i]));
+            }
+        }
+        pointers_.reserve(count);
+        for (const auto& definition : definitions_) pointers_.push_back(definition ? &*definition : nullptr);
+    }
+    korax::framework::TagDefinitionList View() const { return pointers_; }
+
+private:
+    std::vector<std::optional<korax::framework::TagDefinition>> definitions_;
+    std::vector<const korax::framework::TagDefinition*> pointers_;
+};
+
+// Gives the initialisation lock back however the initialisation ends.
+class InitLockRelease {
+public:
+    explicit InitLockRelease(korax::platform::Event& event) : event_(event) {}
+    ~InitLockRelease() { event_.Set(); }
+    InitLockRelease(const InitLockRelease&) = delete;
+    InitLockRelease& operator=(const InitLockRelease&) = delete;
+
+private:
+    korax::platform::Event& event_;
+};
+
+} // namespace
+
+extern "C" {
+
+HostBool KORAX_API IniDriver(std::int32_t count, const HostTagDef* const* tags, void* block, char** message) {
+    return guarded(HostFalse, [&] {
+        SetOutMessage(message, {});
+        if (tags == nullptr) {
+            SetOutMessage(message, texts::InvalidTagList);
+            return HostFalse;
+        }
+        if (block == nullptr) {
+            SetOutMessage(message, texts::InvalidParameters);
+            return HostFalse;
+        }
+        korax::platform::Event* lock = library::InitEvent();
+        if (lock == nullptr) {
+            SetOutMessage(message, texts::NoInitEvent);
+            return HostFalse;
+        }
+        if (!lock->Wait(InitWaitMs)) {
+            SetOutMessage(message, texts::SharingConflict);
+            return HostFalse;
+        }
+        const InitLockRelease release(*lock);
+        DriverObject* object = library::CreateForThread();
+        if (object == nullptr) return HostFalse;
+        const DefinitionList definitions(tags, count > 0 ? static_cast<std::size_t>(count) : 0);
+        const bool result = object->Initialise(static_cast<const DevicePDB*>(block), definitions.View());
+        SetOutMessage(message, object->TakeErrEvent());
+        return ToHostBool(result);
+    });
+}
+
+HostBool KORAX_API IniDriverEx(void* eventHandle) {
+    return guarded(HostTrue, [&] {
+        if (DriverObject* object = library::Current()) object->SetAlarmEvent(eventHandle);
+        return HostTrue;
+    });
+}
+
+HostBool KORAX_API FreeDriver() {
+    return guarded(HostTrue, [] {
+        if (DriverObject* object = library::Current()) object->CloseDriver();
+        return HostTrue;
+    });
+}
+
+std::uint16_t KORAX_API DetectScanTime() {
+    return guarded(ScanTimeWithoutObject, [] {
+        const DriverObject* object = library::Current();
+        return object == nullptr ? ScanTimeWithoutObject : static_cast<std::uint16_t>(object->ScanTime());
+    });
+}
+
+HostBool KORAX_API GetDeviceStatus(char** message) {
+    return guarded(HostTrue, [&] {
+        DriverObject* object = library::Current();
+        SetOutMessage(message, object == nullptr ? std::string(texts::InitFailed) : object->TakeErrEvent());
+        return HostTrue;
+    });
+}
+
+void KORAX_API WriteLog(HostBool enable, char** message) {
+    guarded([&] {
+        DriverObject* object = library::Current();
+        if (object == nullptr) {
+            SetOutMessage(message, texts::InitFailed);
+            return;
+        }
+        if (object->sErrEvent().empty()) {
+            SetOutMessage(message, {});
+            return;
+        }
+        object->SetEnLog(enable != HostFalse);
+        SetOutMessage(message, object->TakeErrEvent());
+    });
+}
+
+std::int32_t KORAX_API AddTags(std::uint16_t count, const HostTagDef* const* tags, std::int32_t* results) {
+    return guarded(std::int32_t{1}, [&] {
+        DriverObject* object = library::Current();
+        if (object == nullptr || tags == nullptr) return std::int32_t{1};
+        const DefinitionList definitions(tags, count);
+        std::vector<std::int32_t> cells(count, 1);
+        const std::int32_t result = object->AddTagList(definitions.View(), cells);
+        if (results != nullptr) std::copy(cells.begin(), cells.end(), results);
+        return result;
+    });
+}
+
+std::int32_t KORAX_API ReadTags(std::uint16_t count, const std::int32_t* tagIds, std::int32_t) {
+    return guarded(std::int32_t{1}, [&] { return std::int32_t{tagIds == nullptr || count == 0 ? 1 : 0}; });
+}
+
+std::int32_t KORAX_API WriteTags(std::uint16_t, const void*, std::int32_t) { return 1; }
+
+HostBool KORAX_API OnDataRead(std::int32_t* count, void*, char** message) {
+    return guarded(HostTrue, [&] {
+        if (count != nullptr) *count = 0;
+        SetOutMessage(message, texts::InitFailed);
+        return HostTrue;
+    });
+}
+
+HostBool KORAX_API OnDataWrite(std::int32_t, const void*, char** message) {
+    return guarded(HostFalse, [&] {
+        SetOutMessage(message, texts::InitFailed);
+        return HostFalse;
+    });
+}
+
+std::int32_t KORAX_API GetTags(std::uint16_t*, void*) { return 0; }
+
+void KORAX_API GetTagAddrList(std::int32_t, std::int32_t*, void*) {}
+
+HostBool KORAX_API TagEdAddr(void* block, char** address, HostBool skipCheck, char** message) {
+    return guarded(HostFalse, [&] {
+        std::string text = address != nullptr && *address != nullptr ? std::string(*address) : std::string();
+        std::unique_ptr<DriverObject> object;
+        try {
+            object = std::make_unique<DriverObject>(korax::platform::SystemClock(), false);
+        } catch (...) {
+        }
+        bool result = false;
+        std::string note;
+        if (object == nullptr || block == nullptr) {
+            note = texts::InitFailed;
+        } else if (skipCheck != HostFalse) {
+            result = true;
+        } else {
+            result = object->CheckTagAddress(static_cast<const DevicePDB*>(block), text);
+            note = object->TakeErrEvent();
+        }
+        SetOutMessage(message, note);
+        if (address != nullptr) *address = korax::driver::toHost(text);
+        return ToHostBool(result);
+    });
+}
+
+std::int32_t KORAX_API DLLEdDev(void*, void*) { return WizardNotAccepted; }
+
+HostBool KORAX_API DLLTestDev(void* block, HostBool) {
+    return guarded(HostFalse, [&] {
+        if (block == nullptr) return HostFalse;
+        library::DestroyCurrent();
+        return HostFalse;
+    });
+}
+
+void KORAX_API FullPDB(void* block) {
+    guarded([&] {
+        if (block != nullptr) korax::config::FillDefaultPDB(*static_cast<DevicePDB*>(block));
+    });
+}
+
+std::int32_t KORAX_API GetPDBLen() { return korax::config::PdbLength; }
+
+} // extern "C"

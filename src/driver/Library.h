@@ -1,0 +1,60 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "boards/DLLRealize.h"
+
+namespace korax::platform {
+class Event;
+}
+
+namespace korax::driver {
+
+using DriverObject = boards::TDLLObject;
+
+// Process-wide state of the library: the thread slot, the initialisation lock and the application
+// object that owns every driver object made for a thread.
+namespace library {
+
+// Library load: slot, event, shared memory manager.
+void Attach();
+// Library unload. While the process exits nothing is destroyed, unloaded or waited on.
+void Detach(bool processExiting);
+// Win32 thread notifications (POSIX threads clean up through the slot by themselves).
+void ThreadAttach();
+void ThreadDetach();
+
+// The calling thread's driver object, or nil.
+DriverObject* Current();
+// A new object owned by the application object, placed in the calling thread's slot. Nil when the
+// library is not loaded.
+DriverObject* CreateForThread();
+// Destroys the calling thread's object (if any) and sets its slot to nil.
+void DestroyCurrent();
+// The initialisation lock; nil when it could not be created.
+platform::Event* InitEvent();
+// Objects the application object holds (diagnostics).
+std::size_t LiveObjects();
+
+} // namespace library
+
+// Runs an export's body so that no exception reaches the host: any failure gives the fallback.
+template <typename Result, typename Body>
+Result guarded(Result fallback, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return fallback;
+    }
+}
+
+template <typename Body>
+void guarded(Body&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
+} // namespace korax::driver

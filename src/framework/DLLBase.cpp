@@ -1,0 +1,353 @@
+#include "framework/DLLBase.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "framework/FrameworkTexts.h"
+
+namespace korax::framework {
+
+namespace {
+
+constexpr std::size_t ShortStringMax = 255;
+constexpr std::size_t TagNameMax = 32;
+constexpr std::size_t TagAddressMax = 64;
+constexpr std::int32_t NoStation = 31; // DefaultStation of a block without boards
+constexpr std::uint8_t TypeAccess = 2; // access byte every tag type carries
+constexpr std::int32_t PlanBase = 1000;
+constexpr std::int32_t MinScanBase = 10;
+constexpr std::int32_t ScanPeriodMs = 10;
+
+std::string UpperCase(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+} // namespace
+
+TBaseDLLObject::TBaseDLLObject(platform::Clock& clock, bool firstInstance)
+    : FirstInstance_(firstInstance), PDB_(std::make_unique<config::DevicePDB>()), clock_(clock) {}
+
+TBaseDLLObject::~TBaseDLLObject() {
+    // Board classes close themselves in their own destructors, where their CloseDriver still dispatches;
+    // this covers a plain base object.
+    EnLog_ = CommLinkState_ = EnCommLinkState_ = true;
+    if (!Closed_) TBaseDLLObject::CloseDriver();
+}
+
+// --- slot 1..4 ---
+
+bool TBaseDLLObject::LoadPDB(const config::DevicePDB* block) {
+    if (block == nullptr) return false;
+    config::CopyPDB(block, PDB_.get());
+    DefaultStation_ = NoStation;
+    for (const config::BoardEntry& entry : PDB_->Boards) {
+        if (config::IsBoard(entry.DevType)) DefaultStation_ = std::min(DefaultStation_, entry.BoardNo);
+    }
+    PDBLoaded_ = true;
+    return true;
+}
+
+void TBaseDLLObject::StartScan() {
+    if (!Active_) return;
+    for (RequestPtr& request : PollList_) FreeRequests(request->Next);
+    PollList_.clear();
+    for (const TagPtr& tag : TagList_) {
+        if (tag->Special) continue;
+        if (RequestPtr request = MakeRequest(*tag, PollList_, false)) PollList_.push_back(std::move(request));
+    }
+    RequestIndex_ = 0;
+    CycleCount_ = 0;
+    FailCount_ = 0;
+    LastCycleMs_ = 0;
+    ConsecutiveFails_ = 0;
+    ResetTime_ = clock_.Now();
+    GroupHead_ = nullptr;
+    CurrentRequest_ = nullptr;
+    FreeRequests(PendingQueue_);
+    BeforePlan();
+    ScanTime_ = PlanScan();
+    if (!PollList_.empty()) {
+        GroupHead_ = CurrentRequest_ = PollList_.front().get();
+        SendRequest(*CurrentRequest_);
+        CycleStartTick_ = clock_.TickMs();
+    }
+}
+
+void TBaseDLLObject::BeforePlan() {}
+
+std::int32_t TBaseDLLObject::PlanScan() {
+    std::uint32_t base = PlanBase;
+    for (std::size_t i = 0; i < PollList_.size(); ++i) {
+        if (PollList_[i]->Interval < base) {
+            base = PollList_[i]->Interval;
+            FastestRequest_ = static_cast<std::int32_t>(i);
+        }
+    }
+    float sum = 1.0f;
+    for (const RequestPtr& request : PollList_) {
+        const std::uint32_t weight = base == 0 ? 1 : request->Interval / base;
+        request->Weight = static_cast<std::int32_t>(std::max<std::uint32_t>(weight, 1));
+        request->Countdown = 3;
+        sum += 1.0f / static_cast<float>(request->Weight);
+        if (request->TypeName == "TEST") {
+            request->Countdown = 1;
+            request->Weight = 2;
+        }
+    }
+    if (!PollList_.empty()) base = static_cast<std::uint32_t>(std::trunc(base / sum)) + 1;
+    if (base < static_cast<std::uint32_t>(MinScanBase)) {
+        // nearbyint rounds halves to the even neighbour under the default rounding mode.
+        const auto factor = static_cast<std::int32_t>(std::nearbyint(double{MinScanBase} / base));
+        base = MinScanBase;
+        for (const RequestPtr& request : PollList_) {
+            if (request->Weight != 1) request->Weight *= factor;
+        }
+    }
+    MinCycleMs_ = PlanBase;
+    MaxCycleMs_ = PlanBase;
+    AvgCycleMs_ = base;
+    return ScanPeriodMs;
+}
+
+// --- slot 5..11: tag types and addresses ---
+
+bool TBaseDLLObject::CheckDataType(std::uint8_t, std::uint8_t) { return true; }
+
+std::int32_t TBaseDLLObject::ParseSlot(std::string_view, std::string_view, std::uint8_t) { return -1; }
+
+std::int32_t TBaseDLLObject::ParseChannel(std::string_view, std::string_view, std::uint8_t) { return -1; }
+
+std::int32_t TBaseDLLObject::ParseBit(std::string_view, std::string_view, std::uint8_t) { return -1; }
+
+TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
+    if (definition == nullptr) return nullptr;
+    try {
+        auto item = std::make_unique<TagItem>();
+        item->TagId = definition->TagId;
+        item->ChangeFlag = 0;
+        item->TagName = definition->Name.substr(0, TagNameMax);
+        item->TagAddress = definition->Address.substr(0, TagAddressMax);
+        item->DataType = definition->DataType;
+        item->ScanInterval = definition->ScanInterval;
+        item->Special = false;
+        item->Keyword = AddressKeyword(item->TagName, item->TagAddress);
+        item->TypeIndex = FindTagType(item->TagAddress);
+        item->Value = definition->InitialValue;
+        item->LastValue = definition->InitialValue;
+        item->Countdown = 5;
+        item->LastReportTick = clock_.TickMs();
+        item->OutputImage = 0;
+        item->Station = ParseStation(item->TagName, item->TagAddress);
+        item->DevKind = item->Station >= 0 && item->Station < config::BoardCount
+                            ? config::BoardKind(PDB_->Boards[item->Station].DevType)
+                            : config::NoBoard;
+        item->Channel = ParseChannel(item->TagName, item->TagAddress, item->DevKind);
+        item->Bit = ParseBit(item->TagName, item->TagAddress, item->DevKind);
+        item->Slot = ParseSlot(item->TagName, item->TagAddress, item->DevKind);
+        if (item->TypeIndex != -1) item->Access = TypeAccess;
+        if (definition->InitialValue.IsEmpty()) {
+            switch (static_cast<framework::DataType>(item->DataType)) {
+            case DataType::Real:
+                item->Value = Value::Real(0.0);
+                item->Bit = 1;
+                break;
+            case DataType::Boolean: item->Value = Value::Boolean(false); break;
+            case DataType::Text:
+                item->Value = Value::Text({});
+                item->Bit = 1;
+                break;
+            }
+        }
+        return item;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+std::string TBaseDLLObject::AddressKeyword(std::string_view, std::string_view) { return {}; }
+
+void TBaseDLLObject::ValidateTag(TagPtr&) {}
+
+// --- slot 12..20: requests ---
+
+RequestPtr TBaseDLLObject::MakeRequest(TagItem&, PollListType&, bool) { return nullptr; }
+
+bool TBaseDLLObject::JoinRequest(PollListType&, TagItem&, bool) { return true; }
+
+void TBaseDLLObject::ReplyText(PollRequest&, TagItem&, std::string&, bool) {}
+
+void TBaseDLLObject::CommandText(PollRequest&, TagItem&, std::string&, bool) {}
+
+void TBaseDLLObject::SendRequest(PollRequest&) {
+    if (EnCommLinkState_) {
+        SendTick_ = clock_.TickMs();
+        ElapsedMs_ = 0;
+    }
+}
+
+bool TBaseDLLObject::FinishRequest() { return false; }
+
+void TBaseDLLObject::RestartGroup() { CurrentRequest_ = GroupHead_; }
+
+void TBaseDLLObject::NextRequest() {}
+
+void TBaseDLLObject::FreeRequests(RequestPtr& chain) { chain.reset(); }
+
+// --- slot 21..26: property writers ---
+
+void TBaseDLLObject::SetsErrEvent(std::string text) { sErrEvent_ = std::move(text); }
+
+void TBaseDLLObject::SetDevMsg(std::string text) { DevMsg_ = std::move(text); }
+
+void TBaseDLLObject::WriteLogText(std::string_view) {}
+
+void TBaseDLLObject::SetEnLog(bool value) { EnLog_ = value; }
+
+void TBaseDLLObject::SetCommLink(bool value) { CommLinkState_ = value; }
+
+void TBaseDLLObject::SetEnCommLink(bool value) { EnCommLinkState_ = value; }
+
+// --- slot 27..33: what the exports call ---
+
+bool TBaseDLLObject::Initialise(const config::DevicePDB* block, TagDefinitionList tags) {
+    if (Active_) CloseDriver();
+    if (!LoadPDB(block)) return false;
+    return LoadTags(tags);
+}
+
+bool TBaseDLLObject::ScanStep() { return false; }
+
+bool TBaseDLLObject::WriteTag(std::uint32_t, const Value&) { return false; }
+
+std::int32_t TBaseDLLObject::ReadTag(std::uint32_t) { return 1; }
+
+void TBaseDLLObject::CloseDriver() {
+    if (Active_) {
+        CurrentRequest_ = nullptr;
+        GroupHead_ = nullptr;
+        FreeRequests(PendingQueue_);
+        for (RequestPtr& request : PollList_) FreeRequests(request->Next);
+        PollList_.clear();
+        TagList_.clear();
+    }
+    Closed_ = true;
+    Active_ = false;
+}
+
+bool TBaseDLLObject::CheckTagAddress(const config::DevicePDB*, std::string&) { return false; }
+
+std::int32_t TBaseDLLObject::AddTagList(TagDefinitionList tags, std::span<std::int32_t> results) {
+    try {
+        if (!Active_) CreateLists();
+        TagIndex_.resize(TagIndex_.size() + tags.size() + 1, NoTag);
+        std::int32_t result = 0;
+        for (std::size_t i = 0; i < tags.size(); ++i) {
+            TagPtr item = CreateTag(tags[i]);
+            const bool added = item && AdmitTag(item);
+            if (added) RegisterTag(std::move(item));
+            if (i < results.size()) results[i] = added ? 0 : 1;
+            if (!added) result = 1;
+        }
+        if (TagList_.empty()) {
+            CloseDriver();
+        } else {
+            StartScan();
+        }
+        TagCount_ = static_cast<std::int32_t>(TagList_.size());
+        return result;
+    } catch (...) {
+        CloseDriver();
+        return 1;
+    }
+}
+
+// --- non-virtual operations ---
+
+bool TBaseDLLObject::LoadTags(TagDefinitionList tags) {
+    if (Active_) CloseDriver();
+    try {
+        CreateLists();
+        TagIndex_.assign(tags.size() + 1, NoTag);
+        for (const TagDefinition* definition : tags) {
+            TagPtr item = CreateTag(definition);
+            if (item && AdmitTag(item)) RegisterTag(std::move(item));
+        }
+        if (TagList_.empty()) {
+            CloseDriver();
+        } else {
+            StartScan();
+        }
+        TagCount_ = static_cast<std::int32_t>(TagList_.size());
+        return true;
+    } catch (...) {
+        CloseDriver();
+        return false;
+    }
+}
+
+std::int32_t TBaseDLLObject::FindTagType(std::string_view) const { return -1; }
+
+std::int32_t TBaseDLLObject::ParseStation(std::string_view, std::string_view) { return -1; }
+
+std::int32_t TBaseDLLObject::TagPosition(std::uint32_t tagId) const {
+    if (tagId >= TagIndex_.size()) return NoTag;
+    const std::int32_t position = TagIndex_[tagId];
+    return position >= 0 && static_cast<std::size_t>(position) < TagList_.size() ? position : NoTag;
+}
+
+TagItem* TBaseDLLObject::FindTag(std::uint32_t tagId) {
+    const std::int32_t position = TagPosition(tagId);
+    return position == NoTag ? nullptr : TagList_[position].get();
+}
+
+std::string TBaseDLLObject::TakeErrEvent() { return std::exchange(sErrEvent_, {}); }
+
+void TBaseDLLObject::CreateLists() {
+    PollList_.clear();
+    TagList_.clear();
+    // A table built afresh must not inherit identifiers of the one closed before it.
+    TagIndex_.clear();
+    Active_ = true;
+    Closed_ = false;
+    SetEnLog(false);
+    SetCommLink(true);
+    SetEnCommLink(true);
+}
+
+bool TBaseDLLObject::AdmitTag(TagPtr& item) {
+    if (item->TagId > MaxTagId) {
+        item.reset();
+        return false;
+    }
+    const std::string upper = UpperCase(item->TagAddress);
+    const auto special = [&](std::string_view keyword, void (TBaseDLLObject::*set)(bool)) {
+        if (!upper.starts_with(keyword)) return;
+        (this->*set)(true);
+        item->Special = true;
+    };
+    special(texts::KeywordEnLog, &TBaseDLLObject::SetEnLog);
+    special(texts::KeywordCommLink, &TBaseDLLObject::SetCommLink);
+    special(texts::KeywordEnCommLink, &TBaseDLLObject::SetEnCommLink);
+    if (item->Special) {
+        item->Keyword = upper.substr(0, ShortStringMax);
+        return true;
+    }
+    ValidateTag(item);
+    return item != nullptr;
+}
+
+void TBaseDLLObject::RegisterTag(TagPtr item) {
+    const auto position = static_cast<std::int32_t>(TagList_.size());
+    item->ListIndex = position;
+    // resize grows the capacity geometrically, so registering many tags stays linear overall.
+    if (item->TagId >= TagIndex_.size()) TagIndex_.resize(std::size_t{item->TagId} + 1, NoTag);
+    TagIndex_[item->TagId] = position;
+    TagList_.push_back(std::move(item));
+}
+
+} // namespace korax::framework

@@ -1,0 +1,153 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/DevicePDB.h"
+#include "framework/PollRequest.h"
+#include "framework/TagItem.h"
+#include "framework/Value.h"
+#include "platform/Clock.h"
+
+namespace korax::framework {
+
+using TagPtr = std::unique_ptr<TagItem>;
+using RequestPtr = std::unique_ptr<PollRequest>;
+using PollListType = std::vector<RequestPtr>;
+// A host's definition list: an entry without a value stands for a nil definition pointer.
+using TagDefinitionList = std::span<const TagDefinition* const>;
+
+// The board-independent driver object: one per host thread. Its virtual operations keep one fixed order
+// (board classes override a subset); the fields are those the host-visible behaviour depends on.
+class TBaseDLLObject {
+public:
+    // Tag identifiers index TagIndex directly; larger ones (negative as signed numbers) are refused.
+    static constexpr std::uint32_t MaxTagId = 0x7FFFFFFF;
+    static constexpr std::int32_t NoTag = -1;
+
+    TBaseDLLObject(platform::Clock& clock, bool firstInstance);
+    virtual ~TBaseDLLObject();
+    TBaseDLLObject(const TBaseDLLObject&) = delete;
+    TBaseDLLObject& operator=(const TBaseDLLObject&) = delete;
+
+    // --- virtual operations, in slot order ---
+    virtual bool LoadPDB(const config::DevicePDB* block);
+    virtual void StartScan();
+    virtual void BeforePlan();
+    virtual std::int32_t PlanScan();
+    virtual bool CheckDataType(std::uint8_t dataType, std::uint8_t kind);
+    virtual std::int32_t ParseSlot(std::string_view typeName, std::string_view address, std::uint8_t kind);
+    virtual std::int32_t ParseChannel(std::string_view typeName, std::string_view address, std::uint8_t kind);
+    virtual std::int32_t ParseBit(std::string_view typeName, std::string_view address, std::uint8_t kind);
+    virtual TagPtr CreateTag(const TagDefinition* definition);
+    virtual std::string AddressKeyword(std::string_view typeName, std::string_view address);
+    virtual void ValidateTag(TagPtr& item);
+    virtual RequestPtr MakeRequest(TagItem& tag, PollListType& list, bool write);
+    virtual bool JoinRequest(PollListType& list, TagItem& tag, bool write);
+    virtual void ReplyText(PollRequest& request, TagItem& tag, std::string& text, bool write);
+    virtual void CommandText(PollRequest& request, TagItem& tag, std::string& text, bool write);
+    virtual void SendRequest(PollRequest& request);
+    virtual bool FinishRequest();
+    virtual void RestartGroup();
+    virtual void NextRequest();
+    virtual void FreeRequests(RequestPtr& chain);
+    virtual void SetsErrEvent(std::string text);
+    virtual void SetDevMsg(std::string text);
+    virtual void WriteLogText(std::string_view text);
+    virtual void SetEnLog(bool value);
+    virtual void SetCommLink(bool value);
+    virtual void SetEnCommLink(bool value);
+    virtual bool Initialise(const config::DevicePDB* block, TagDefinitionList tags);
+    virtual bool ScanStep();
+    virtual bool WriteTag(std::uint32_t tagId, const Value& value);
+    virtual std::int32_t ReadTag(std::uint32_t tagId);
+    virtual void CloseDriver();
+    virtual bool CheckTagAddress(const config::DevicePDB* block, std::string& address);
+    virtual std::int32_t AddTagList(TagDefinitionList tags, std::span<std::int32_t> results);
+
+    // --- non-virtual operations ---
+    bool LoadTags(TagDefinitionList tags);
+    std::int32_t FindTagType(std::string_view address) const;
+    std::int32_t ParseStation(std::string_view typeName, std::string_view address);
+    // Position in TagList of the tag registered under the identifier, or NoTag.
+    std::int32_t TagPosition(std::uint32_t tagId) const;
+    TagItem* FindTag(std::uint32_t tagId);
+
+    // --- published properties ---
+    bool FirstInstance() const { return FirstInstance_; }
+    std::int32_t ScanTime() const { return ScanTime_; }
+    std::int32_t TagCount() const { return TagCount_; }
+    const std::string& sErrEvent() const { return sErrEvent_; }
+    const std::string& DevMsg() const { return DevMsg_; }
+    bool EnLog() const { return EnLog_; }
+
+    // Hands the pending message out once: returns it and clears it.
+    std::string TakeErrEvent();
+
+    // --- state read by the layers above and by tests ---
+    bool Active() const { return Active_; }
+    bool Closed() const { return Closed_; }
+    bool PDBLoaded() const { return PDBLoaded_; }
+    bool CommLinkState() const { return CommLinkState_; }
+    bool EnCommLinkState() const { return EnCommLinkState_; }
+    std::int32_t DefaultStation() const { return DefaultStation_; }
+    const config::DevicePDB& PDB() const { return *PDB_; }
+    const std::vector<TagPtr>& TagList() const { return TagList_; }
+    const PollListType& PollList() const { return PollList_; }
+    const std::vector<std::int32_t>& TagIndex() const { return TagIndex_; }
+    void* AlarmEvent() const { return AlarmEvent_; }
+    void SetAlarmEvent(void* handle) { AlarmEvent_ = handle; }
+    double ResetTime() const { return ResetTime_; }
+    std::int32_t CycleCount() const { return CycleCount_; }
+
+protected:
+    platform::Clock& Clock() { return clock_; }
+    // Registers a surviving item at the end of TagList and points TagIndex at it.
+    void RegisterTag(TagPtr item);
+    // Marks special tags and validates the others; false when the item was rejected.
+    bool AdmitTag(TagPtr& item);
+    void CreateLists();
+
+    bool FirstInstance_;
+    std::int32_t ScanTime_ = 500;
+    std::int32_t FastestRequest_ = 0;
+    std::int32_t TagCount_ = 0;
+    bool PDBLoaded_ = false;
+    std::string sErrEvent_;
+    bool CommLinkState_ = true;
+    bool EnCommLinkState_ = true;
+    std::int32_t CycleCount_ = 0;
+    double FailCount_ = 0;
+    double ConsecutiveFails_ = 0;
+    double ResetTime_ = 0;
+    double MinCycleMs_ = 0;
+    double MaxCycleMs_ = 0;
+    double AvgCycleMs_ = 0;
+    std::int32_t LastCycleMs_ = 0;
+    std::uint32_t CycleStartTick_ = 0;
+    std::uint32_t SendTick_ = 0;
+    std::int32_t RequestIndex_ = 0;
+    std::int32_t ElapsedMs_ = 0;
+    std::string DevMsg_;
+    bool EnLog_ = true;
+    bool Active_ = false;
+    bool Closed_ = false;
+    bool ReplyReady_ = false;
+    PollListType PollList_;
+    std::vector<TagPtr> TagList_;
+    std::vector<std::int32_t> TagIndex_;
+    std::unique_ptr<config::DevicePDB> PDB_;
+    std::int32_t DefaultStation_ = 0;
+    void* AlarmEvent_ = nullptr;
+    PollRequest* GroupHead_ = nullptr;
+    PollRequest* CurrentRequest_ = nullptr;
+    RequestPtr PendingQueue_;
+
+private:
+    platform::Clock& clock_;
+};
+
+} // namespace korax::framework

@@ -1,0 +1,46 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Value.h"
+
+namespace korax::framework {
+
+// One request of the scan cycle. Requests of a group (and of the pending queue) are chained through
+// Next, which owns the rest of the chain.
+struct PollRequest {
+    static constexpr std::uint8_t OneOff = 0x01;      // released after it completes
+    static constexpr std::uint8_t ForceReport = 0x40; // its tags are reported after completion
+
+    std::uint8_t Flags = 2;
+    std::uint8_t State = 2;
+    std::vector<std::int32_t> TagPositions;
+    std::string CommandText;
+    std::string ReplyText;
+    std::string TypeName;
+    std::int32_t TypeIndex = -1;
+    std::uint8_t WriteFlag = 0;
+    std::int32_t ChannelLow = 0;
+    std::int32_t ChannelHigh = 0;
+    std::string ReplyData;
+    std::int32_t Station = 0;
+    std::uint32_t Interval = 0;
+    std::int32_t Countdown = 0;
+    std::int32_t Weight = 1;
+    std::int32_t OutputImage = 0;
+    framework::Value Value;
+    float Quality = 1.0f;
+    std::unique_ptr<PollRequest> Next;
+
+    PollRequest() = default;
+    PollRequest(const PollRequest&) = delete;
+    PollRequest& operator=(const PollRequest&) = delete;
+    // Unlinks the chain behind it one by one, so a long chain cannot exhaust the stack.
+    ~PollRequest() {
+        for (auto next = std::move(Next); next;) next = std::move(next->Next);
+    }
+};
+
+} // namespace korax::framework

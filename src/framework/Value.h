@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace korax::framework {
+
+// A tag value: empty, integer, real, Boolean or text. Conversions never throw; the one rule for
+// "differs" lives in Differs so change detection, writes and forced reports agree.
+class Value {
+public:
+    enum class Kind : std::uint8_t { Empty, Integer, Real, Boolean, Text };
+
+    Value() = default;
+    static Value Integer(std::int64_t v) { return Value(Storage(std::in_place_index<1>, v)); }
+    static Value Real(double v) { return Value(Storage(std::in_place_index<2>, v)); }
+    static Value Boolean(bool v) { return Value(Storage(std::in_place_index<3>, v)); }
+    static Value Text(std::string v) { return Value(Storage(std::in_place_index<4>, std::move(v))); }
+
+    Kind GetKind() const { return static_cast<Kind>(data_.index()); }
+    bool IsEmpty() const { return GetKind() == Kind::Empty; }
+    // Integer, real and Boolean values are numbers for conversions and comparison.
+    bool IsNumeric() const;
+
+    // Text that is not a number converts to 0; Boolean true is 1.
+    double ToDouble() const noexcept;
+    // Numbers: non-zero is true. Text: "true"/"false" in any case, else a number's truth, else false.
+    bool ToBool() const noexcept;
+    // Reals are truncated toward zero and saturate at the 64-bit limits; NaN gives 0.
+    std::int64_t ToInteger() const noexcept;
+    // Reals in general format with up to 15 significant digits; Booleans "True"/"False"; empty "".
+    std::string ToText() const;
+
+    // Numbers compare numerically whatever their kind; texts byte by byte; empty equals only empty;
+    // a text and a number always differ.
+    bool Differs(const Value& other) const noexcept;
+
+private:
+    using Storage = std::variant<std::monostate, std::int64_t, double, bool, std::string>;
+    explicit Value(Storage data) : data_(std::move(data)) {}
+    Storage data_;
+};
+
+// General float format, up to 15 significant digits (the form of every number in the driver's texts).
+std::string FormatGeneral(double v);
+
+// Decimal conversion of the whole text; nullopt-like -1 handling is the caller's. Returns false when the
+// text is not a decimal integer that fits 32 bits.
+bool ParseInt32(std::string_view text, std::int32_t& out);
+
+} // namespace korax::framework
