@@ -1,0 +1,41 @@
+#include "platform/DynamicLibrary.h"
+
+#include <string>
+#include <utility>
+
+#include <windows.h>
+
+namespace korax::platform {
+
+DynamicLibrary DynamicLibrary::Load(std::string_view name) {
+    DynamicLibrary library;
+    // The view need not end in a zero; the call needs one.
+    library.handle_ = LoadLibraryA(std::string(name).c_str());
+    return library;
+}
+
+DynamicLibrary::~DynamicLibrary() {
+    Free();
+}
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+    if (this != &other) {
+        Free();
+        handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+}
+
+void* DynamicLibrary::Symbol(std::string_view name) const {
+    if (handle_ == nullptr) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), std::string(name).c_str()));
+}
+
+void DynamicLibrary::Free() {
+    if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(std::exchange(handle_, nullptr)));
+}
+
+} // namespace korax::platform

@@ -1,0 +1,58 @@
+#include "platform/System.h"
+
+#include <string>
+
+#include <windows.h>
+
+namespace korax::platform {
+
+namespace {
+// The original structure, without the service-pack fields of the Ex variant.
+static_assert(sizeof(OSVERSIONINFOA) == 148);
+constexpr UINT kGbkCodePage = 936;
+} // namespace
+
+bool IsNtPlatform() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (!GetVersionExA(&info)) return false;
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+void ShowConfirmMessage(std::string_view gbkText) {
+    // Through the wide call: the ANSI code page of the machine need not be GBK.
+    std::wstring text;
+    if (!gbkText.empty()) {
+        const int length = static_cast<int>(gbkText.size());
+        const int wideLength = MultiByteToWideChar(kGbkCodePage, 0, gbkText.data(), length, nullptr, 0);
+        if (wideLength > 0) {
+            text.resize(static_cast<std::size_t>(wideLength));
+            MultiByteToWideChar(kGbkCodePage, 0, gbkText.data(), length, text.data(), wideLength);
+        }
+    }
+    MessageBoxW(nullptr, text.c_str(), L"Confirm", MB_OK | MB_TASKMODAL);
+}
+
+void PortOut(std::uint16_t port, std::uint8_t value) {
+    asm volatile("outb %0, %1" : : "a"(value), "Nd"(port));
+}
+
+std::uint8_t PortIn(std::uint16_t port) {
+    std::uint8_t value;
+    asm volatile("inb %1, %0" : "=a"(value) : "Nd"(port));
+    return value;
+}
+
+std::uint64_t PerformanceCounter() {
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return static_cast<std::uint64_t>(count.QuadPart);
+}
+
+std::uint64_t PerformanceFrequency() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<std::uint64_t>(frequency.QuadPart);
+}
+
+} // namespace korax::platform
