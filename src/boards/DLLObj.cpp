@@ -8,7 +8,9 @@ TCustomDLLObject::TCustomDLLObject(platform::Clock& clock, bool firstInstance)
     VendorLibLoaded_ = false;
 }
 
-TCustomDLLObject::~TCustomDLLObject() { Shutdown(); }
+TCustomDLLObject::~TCustomDLLObject() {
+    Shutdown();
+}
 
 void TCustomDLLObject::Shutdown() {
     if (Closed_) return;

@@ -4,6 +4,8 @@ namespace korax::boards {
 
 TDLLObject::TDLLObject(platform::Clock& clock, bool firstInstance) : TCustomDLLObject(clock, firstInstance) {}
 
-TDLLObject::~TDLLObject() { Shutdown(); }
+TDLLObject::~TDLLObject() {
+    Shutdown();
+}
 
 } // namespace korax::boards

@@ -14,12 +14,21 @@ extern "C" int __stdcall DllMain(void*, std::uint32_t reason, void* reserved) {
     using namespace korax::driver;
     guarded([&] {
         switch (reason) {
-        case ProcessAttach: library::Attach(); break;
-        case ThreadAttach: library::ThreadAttach(); break;
-        case ThreadDetach: library::ThreadDetach(); break;
+        case ProcessAttach:
+            library::Attach();
+            break;
+        case ThreadAttach:
+            library::ThreadAttach();
+            break;
+        case ThreadDetach:
+            library::ThreadDetach();
+            break;
         // A non-nil reserved argument means the process is exiting: nothing may be unloaded or waited on.
-        case ProcessDetach: library::Detach(reserved != nullptr); break;
-        default: break;
+        case ProcessDetach:
+            library::Detach(reserved != nullptr);
+            break;
+        default:
+            break;
         }
     });
     return 1;

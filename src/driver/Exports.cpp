@@ -155,7 +155,9 @@ std::int32_t KORAX_API ReadTags(std::uint16_t count, const std::int32_t* tagIds,
     return guarded(std::int32_t{1}, [&] { return std::int32_t{tagIds == nullptr || count == 0 ? 1 : 0}; });
 }
 
-std::int32_t KORAX_API WriteTags(std::uint16_t, const void*, std::int32_t) { return 1; }
+std::int32_t KORAX_API WriteTags(std::uint16_t, const void*, std::int32_t) {
+    return 1;
+}
 
 HostBool KORAX_API OnDataRead(std::int32_t* count, void*, char** message) {
     return guarded(HostTrue, [&] {
@@ -172,7 +174,9 @@ HostBool KORAX_API OnDataWrite(std::int32_t, const void*, char** message) {
     });
 }
 
-std::int32_t KORAX_API GetTags(std::uint16_t*, void*) { return 0; }
+std::int32_t KORAX_API GetTags(std::uint16_t*, void*) {
+    return 0;
+}
 
 void KORAX_API GetTagAddrList(std::int32_t, std::int32_t*, void*) {}
 
@@ -200,7 +204,9 @@ HostBool KORAX_API TagEdAddr(void* block, char** address, HostBool skipCheck, ch
     });
 }
 
-std::int32_t KORAX_API DLLEdDev(void*, void*) { return WizardNotAccepted; }
+std::int32_t KORAX_API DLLEdDev(void*, void*) {
+    return WizardNotAccepted;
+}
 
 HostBool KORAX_API DLLTestDev(void* block, HostBool) {
     return guarded(HostFalse, [&] {
@@ -216,6 +222,8 @@ void KORAX_API FullPDB(void* block) {
     });
 }
 
-std::int32_t KORAX_API GetPDBLen() { return korax::config::PdbLength; }
+std::int32_t KORAX_API GetPDBLen() {
+    return korax::config::PdbLength;
+}
 
 } // extern "C"

@@ -19,7 +19,8 @@ KORAX_EXPORT HostBool KORAX_API GetDeviceStatus(char** message);
 KORAX_EXPORT void KORAX_API WriteLog(HostBool enable, char** message);
 KORAX_EXPORT std::int32_t KORAX_API AddTags(std::uint16_t count, const HostTagDef* const* tags,
                                             std::int32_t* results);
-KORAX_EXPORT std::int32_t KORAX_API ReadTags(std::uint16_t count, const std::int32_t* tagIds, std::int32_t unused);
+KORAX_EXPORT std::int32_t KORAX_API ReadTags(std::uint16_t count, const std::int32_t* tagIds,
+                                             std::int32_t unused);
 KORAX_EXPORT std::int32_t KORAX_API WriteTags(std::uint16_t count, const void* records, std::int32_t unused);
 KORAX_EXPORT HostBool KORAX_API OnDataRead(std::int32_t* count, void* records, char** message);
 KORAX_EXPORT HostBool KORAX_API OnDataWrite(std::int32_t count, const void* records, char** message);

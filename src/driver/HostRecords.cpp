@@ -41,26 +41,37 @@ constexpr double CurrencyScale = 10000.0;
 
 Value ReadInitialValue(const HostTagDef& record) {
     switch (static_cast<VariantType>(record.InitialType)) {
-    case VariantType::Int16: return Value::Integer(Read<std::int16_t>(record));
+    case VariantType::Int16:
+        return Value::Integer(Read<std::int16_t>(record));
     case VariantType::Int32:
-    case VariantType::Int: return Value::Integer(Read<std::int32_t>(record));
-    case VariantType::Int8: return Value::Integer(Read<std::int8_t>(record));
-    case VariantType::UInt8: return Value::Integer(Read<std::uint8_t>(record));
-    case VariantType::UInt16: return Value::Integer(Read<std::uint16_t>(record));
+    case VariantType::Int:
+        return Value::Integer(Read<std::int32_t>(record));
+    case VariantType::Int8:
+        return Value::Integer(Read<std::int8_t>(record));
+    case VariantType::UInt8:
+        return Value::Integer(Read<std::uint8_t>(record));
+    case VariantType::UInt16:
+        return Value::Integer(Read<std::uint16_t>(record));
     case VariantType::UInt32:
-    case VariantType::UInt: return Value::Integer(Read<std::uint32_t>(record));
-    case VariantType::Int64: return Value::Integer(Read<std::int64_t>(record));
+    case VariantType::UInt:
+        return Value::Integer(Read<std::uint32_t>(record));
+    case VariantType::Int64:
+        return Value::Integer(Read<std::int64_t>(record));
     case VariantType::UInt64: {
         const auto v = Read<std::uint64_t>(record);
         // Beyond the signed range the value survives as a real rather than wrapping negative.
         return v > static_cast<std::uint64_t>(INT64_MAX) ? Value::Real(static_cast<double>(v))
                                                          : Value::Integer(static_cast<std::int64_t>(v));
     }
-    case VariantType::Single: return Value::Real(Read<float>(record));
+    case VariantType::Single:
+        return Value::Real(Read<float>(record));
     case VariantType::Double:
-    case VariantType::Date: return Value::Real(Read<double>(record));
-    case VariantType::Currency: return Value::Real(static_cast<double>(Read<std::int64_t>(record)) / CurrencyScale);
-    case VariantType::Boolean: return Value::Boolean(Read<std::int16_t>(record) != 0);
+    case VariantType::Date:
+        return Value::Real(Read<double>(record));
+    case VariantType::Currency:
+        return Value::Real(static_cast<double>(Read<std::int64_t>(record)) / CurrencyScale);
+    case VariantType::Boolean:
+        return Value::Boolean(Read<std::int16_t>(record) != 0);
     case VariantType::WideString: {
         const auto* text = Read<const char16_t*>(record);
         if (text == nullptr) return {};
@@ -72,7 +83,8 @@ Value ReadInitialValue(const HostTagDef& record) {
         return Value::Text(std::string(TerminatedText(text)));
     }
     case VariantType::Empty:
-    case VariantType::Null: break;
+    case VariantType::Null:
+        break;
     }
     // Anything else, by-reference values included, is no initial value.
     return {};

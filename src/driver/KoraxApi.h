@@ -24,6 +24,8 @@ namespace korax::driver {
 using HostBool = std::uint8_t;
 inline constexpr HostBool HostTrue = 1;
 inline constexpr HostBool HostFalse = 0;
-constexpr HostBool ToHostBool(bool value) { return value ? HostTrue : HostFalse; }
+constexpr HostBool ToHostBool(bool value) {
+    return value ? HostTrue : HostFalse;
+}
 
 } // namespace korax::driver

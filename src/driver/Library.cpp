@@ -79,7 +79,9 @@ void ThreadDetach() {
     if (state) state->Slot.RunCleanup();
 }
 
-DriverObject* Current() { return state ? static_cast<DriverObject*>(state->Slot.Get()) : nullptr; }
+DriverObject* Current() {
+    return state ? static_cast<DriverObject*>(state->Slot.Get()) : nullptr;
+}
 
 DriverObject* CreateForThread() {
     if (!state) return nullptr;
@@ -98,7 +100,9 @@ void DestroyCurrent() {
     state->Slot.RunCleanup();
 }
 
-platform::Event* InitEvent() { return state ? state->InitEvent.get() : nullptr; }
+platform::Event* InitEvent() {
+    return state ? state->InitEvent.get() : nullptr;
+}
 
 std::size_t LiveObjects() {
     if (!state) return 0;

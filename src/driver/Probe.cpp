@@ -6,7 +6,6 @@
 #include "driver/Library.h"
 
 extern "C" KORAX_EXPORT std::int32_t KORAX_API KoraxLiveObjects() {
-    return korax::driver::guarded(std::int32_t{-1}, [] {
-        return static_cast<std::int32_t>(korax::driver::library::LiveObjects());
-    });
+    return korax::driver::guarded(
+        std::int32_t{-1}, [] { return static_cast<std::int32_t>(korax::driver::library::LiveObjects()); });
 }

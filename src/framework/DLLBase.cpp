@@ -116,13 +116,21 @@ std::int32_t TBaseDLLObject::PlanScan() {
 
 // --- slot 5..11: tag types and addresses ---
 
-bool TBaseDLLObject::CheckDataType(std::uint8_t, std::uint8_t) { return true; }
+bool TBaseDLLObject::CheckDataType(std::uint8_t, std::uint8_t) {
+    return true;
+}
 
-std::int32_t TBaseDLLObject::ParseSlot(std::string_view, std::string_view, std::uint8_t) { return -1; }
+std::int32_t TBaseDLLObject::ParseSlot(std::string_view, std::string_view, std::uint8_t) {
+    return -1;
+}
 
-std::int32_t TBaseDLLObject::ParseChannel(std::string_view, std::string_view, std::uint8_t) { return -1; }
+std::int32_t TBaseDLLObject::ParseChannel(std::string_view, std::string_view, std::uint8_t) {
+    return -1;
+}
 
-std::int32_t TBaseDLLObject::ParseBit(std::string_view, std::string_view, std::uint8_t) { return -1; }
+std::int32_t TBaseDLLObject::ParseBit(std::string_view, std::string_view, std::uint8_t) {
+    return -1;
+}
 
 TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
     if (definition == nullptr) return nullptr;
@@ -156,7 +164,9 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
                 item->Value = Value::Real(0.0);
                 item->Bit = 1;
                 break;
-            case DataType::Boolean: item->Value = Value::Boolean(false); break;
+            case DataType::Boolean:
+                item->Value = Value::Boolean(false);
+                break;
             case DataType::Text:
                 item->Value = Value::Text({});
                 item->Bit = 1;
@@ -169,15 +179,21 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
     }
 }
 
-std::string TBaseDLLObject::AddressKeyword(std::string_view, std::string_view) { return {}; }
+std::string TBaseDLLObject::AddressKeyword(std::string_view, std::string_view) {
+    return {};
+}
 
 void TBaseDLLObject::ValidateTag(TagPtr&) {}
 
 // --- slot 12..20: requests ---
 
-RequestPtr TBaseDLLObject::MakeRequest(TagItem&, PollListType&, bool) { return nullptr; }
+RequestPtr TBaseDLLObject::MakeRequest(TagItem&, PollListType&, bool) {
+    return nullptr;
+}
 
-bool TBaseDLLObject::JoinRequest(PollListType&, TagItem&, bool) { return true; }
+bool TBaseDLLObject::JoinRequest(PollListType&, TagItem&, bool) {
+    return true;
+}
 
 void TBaseDLLObject::ReplyText(PollRequest&, TagItem&, std::string&, bool) {}
 
@@ -190,27 +206,43 @@ void TBaseDLLObject::SendRequest(PollRequest&) {
     }
 }
 
-bool TBaseDLLObject::FinishRequest() { return false; }
+bool TBaseDLLObject::FinishRequest() {
+    return false;
+}
 
-void TBaseDLLObject::RestartGroup() { CurrentRequest_ = GroupHead_; }
+void TBaseDLLObject::RestartGroup() {
+    CurrentRequest_ = GroupHead_;
+}
 
 void TBaseDLLObject::NextRequest() {}
 
-void TBaseDLLObject::FreeRequests(RequestPtr& chain) { chain.reset(); }
+void TBaseDLLObject::FreeRequests(RequestPtr& chain) {
+    chain.reset();
+}
 
 // --- slot 21..26: property writers ---
 
-void TBaseDLLObject::SetsErrEvent(std::string text) { sErrEvent_ = std::move(text); }
+void TBaseDLLObject::SetsErrEvent(std::string text) {
+    sErrEvent_ = std::move(text);
+}
 
-void TBaseDLLObject::SetDevMsg(std::string text) { DevMsg_ = std::move(text); }
+void TBaseDLLObject::SetDevMsg(std::string text) {
+    DevMsg_ = std::move(text);
+}
 
 void TBaseDLLObject::WriteLogText(std::string_view) {}
 
-void TBaseDLLObject::SetEnLog(bool value) { EnLog_ = value; }
+void TBaseDLLObject::SetEnLog(bool value) {
+    EnLog_ = value;
+}
 
-void TBaseDLLObject::SetCommLink(bool value) { CommLinkState_ = value; }
+void TBaseDLLObject::SetCommLink(bool value) {
+    CommLinkState_ = value;
+}
 
-void TBaseDLLObject::SetEnCommLink(bool value) { EnCommLinkState_ = value; }
+void TBaseDLLObject::SetEnCommLink(bool value) {
+    EnCommLinkState_ = value;
+}
 
 // --- slot 27..33: what the exports call ---
 
@@ -220,11 +252,17 @@ bool TBaseDLLObject::Initialise(const config::DevicePDB* block, TagDefinitionLis
     return LoadTags(tags);
 }
 
-bool TBaseDLLObject::ScanStep() { return false; }
+bool TBaseDLLObject::ScanStep() {
+    return false;
+}
 
-bool TBaseDLLObject::WriteTag(std::uint32_t, const Value&) { return false; }
+bool TBaseDLLObject::WriteTag(std::uint32_t, const Value&) {
+    return false;
+}
 
-std::int32_t TBaseDLLObject::ReadTag(std::uint32_t) { return 1; }
+std::int32_t TBaseDLLObject::ReadTag(std::uint32_t) {
+    return 1;
+}
 
 void TBaseDLLObject::CloseDriver() {
     if (Active_) {
@@ -239,7 +277,9 @@ void TBaseDLLObject::CloseDriver() {
     Active_ = false;
 }
 
-bool TBaseDLLObject::CheckTagAddress(const config::DevicePDB*, std::string&) { return false; }
+bool TBaseDLLObject::CheckTagAddress(const config::DevicePDB*, std::string&) {
+    return false;
+}
 
 std::int32_t TBaseDLLObject::AddTagList(TagDefinitionList tags, std::span<std::int32_t> results) {
     try {
@@ -290,9 +330,13 @@ bool TBaseDLLObject::LoadTags(TagDefinitionList tags) {
     }
 }
 
-std::int32_t TBaseDLLObject::FindTagType(std::string_view) const { return -1; }
+std::int32_t TBaseDLLObject::FindTagType(std::string_view) const {
+    return -1;
+}
 
-std::int32_t TBaseDLLObject::ParseStation(std::string_view, std::string_view) { return -1; }
+std::int32_t TBaseDLLObject::ParseStation(std::string_view, std::string_view) {
+    return -1;
+}
 
 std::int32_t TBaseDLLObject::TagPosition(std::uint32_t tagId) const {
     if (tagId >= TagIndex_.size()) return NoTag;
@@ -305,7 +349,9 @@ TagItem* TBaseDLLObject::FindTag(std::uint32_t tagId) {
     return position == NoTag ? nullptr : TagList_[position].get();
 }
 
-std::string TBaseDLLObject::TakeErrEvent() { return std::exchange(sErrEvent_, {}); }
+std::string TBaseDLLObject::TakeErrEvent() {
+    return std::exchange(sErrEvent_, {});
+}
 
 void TBaseDLLObject::CreateLists() {
     PollList_.clear();

@@ -102,6 +102,11 @@ public:
     void SetAlarmEvent(void* handle) { AlarmEvent_ = handle; }
     double ResetTime() const { return ResetTime_; }
     std::int32_t CycleCount() const { return CycleCount_; }
+    std::int32_t FastestRequest() const { return FastestRequest_; }
+    double MinCycleMs() const { return MinCycleMs_; }
+    double MaxCycleMs() const { return MaxCycleMs_; }
+    double AvgCycleMs() const { return AvgCycleMs_; }
+    const PollRequest* CurrentRequest() const { return CurrentRequest_; }
 
 protected:
     platform::Clock& Clock() { return clock_; }

@@ -43,14 +43,18 @@ bool Value::IsNumeric() const {
 
 double Value::ToDouble() const noexcept {
     switch (GetKind()) {
-    case Kind::Integer: return static_cast<double>(std::get<1>(data_));
-    case Kind::Real: return std::get<2>(data_);
-    case Kind::Boolean: return std::get<3>(data_) ? 1.0 : 0.0;
+    case Kind::Integer:
+        return static_cast<double>(std::get<1>(data_));
+    case Kind::Real:
+        return std::get<2>(data_);
+    case Kind::Boolean:
+        return std::get<3>(data_) ? 1.0 : 0.0;
     case Kind::Text: {
         double v = 0.0;
         return TextToDouble(std::get<4>(data_), v) ? v : 0.0;
     }
-    case Kind::Empty: break;
+    case Kind::Empty:
+        break;
     }
     return 0.0;
 }
@@ -77,11 +81,16 @@ std::int64_t Value::ToInteger() const noexcept {
 
 std::string Value::ToText() const {
     switch (GetKind()) {
-    case Kind::Integer: return std::to_string(std::get<1>(data_));
-    case Kind::Real: return FormatGeneral(std::get<2>(data_));
-    case Kind::Boolean: return std::get<3>(data_) ? "True" : "False";
-    case Kind::Text: return std::get<4>(data_);
-    case Kind::Empty: break;
+    case Kind::Integer:
+        return std::to_string(std::get<1>(data_));
+    case Kind::Real:
+        return FormatGeneral(std::get<2>(data_));
+    case Kind::Boolean:
+        return std::get<3>(data_) ? "True" : "False";
+    case Kind::Text:
+        return std::get<4>(data_);
+    case Kind::Empty:
+        break;
     }
     return {};
 }
