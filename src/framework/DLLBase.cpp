@@ -114,23 +114,7 @@ std::int32_t TBaseDLLObject::PlanScan() {
     return ScanPeriodMs;
 }
 
-// --- slot 5..11: tag types and addresses ---
-
-bool TBaseDLLObject::CheckDataType(std::uint8_t, std::uint8_t) {
-    return true;
-}
-
-std::int32_t TBaseDLLObject::ParseSlot(std::string_view, std::string_view, std::uint8_t) {
-    return -1;
-}
-
-std::int32_t TBaseDLLObject::ParseChannel(std::string_view, std::string_view, std::uint8_t) {
-    return -1;
-}
-
-std::int32_t TBaseDLLObject::ParseBit(std::string_view, std::string_view, std::uint8_t) {
-    return -1;
-}
+// --- slot 9: tags (addresses are parsed and checked in TagAddress.cpp) ---
 
 TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
     if (definition == nullptr) return nullptr;
@@ -178,12 +162,6 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
         return nullptr;
     }
 }
-
-std::string TBaseDLLObject::AddressKeyword(std::string_view, std::string_view) {
-    return {};
-}
-
-void TBaseDLLObject::ValidateTag(TagPtr&) {}
 
 // --- slot 12..20: requests ---
 
@@ -277,10 +255,6 @@ void TBaseDLLObject::CloseDriver() {
     Active_ = false;
 }
 
-bool TBaseDLLObject::CheckTagAddress(const config::DevicePDB*, std::string&) {
-    return false;
-}
-
 std::int32_t TBaseDLLObject::AddTagList(TagDefinitionList tags, std::span<std::int32_t> results) {
     try {
         if (!Active_) CreateLists();
@@ -328,14 +302,6 @@ bool TBaseDLLObject::LoadTags(TagDefinitionList tags) {
         CloseDriver();
         return false;
     }
-}
-
-std::int32_t TBaseDLLObject::FindTagType(std::string_view) const {
-    return -1;
-}
-
-std::int32_t TBaseDLLObject::ParseStation(std::string_view, std::string_view) {
-    return -1;
 }
 
 std::int32_t TBaseDLLObject::TagPosition(std::uint32_t tagId) const {
