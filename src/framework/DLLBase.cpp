@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 #include "framework/FrameworkTexts.h"
@@ -82,6 +84,7 @@ void TBaseDLLObject::BeforePlan() {}
 
 std::int32_t TBaseDLLObject::PlanScan() {
     std::uint32_t base = PlanBase;
+    FastestRequest_ = 0;
     for (std::size_t i = 0; i < PollList_.size(); ++i) {
         if (PollList_[i]->Interval < base) {
             base = PollList_[i]->Interval;
@@ -262,8 +265,7 @@ std::int32_t TBaseDLLObject::AddTagList(TagDefinitionList tags, std::span<std::i
         std::int32_t result = 0;
         for (std::size_t i = 0; i < tags.size(); ++i) {
             TagPtr item = CreateTag(tags[i]);
-            const bool added = item && AdmitTag(item);
-            if (added) RegisterTag(std::move(item));
+            const bool added = item && AdmitTag(item) && RegisterTag(std::move(item));
             if (i < results.size()) results[i] = added ? 0 : 1;
             if (!added) result = 1;
         }
@@ -353,13 +355,23 @@ bool TBaseDLLObject::AdmitTag(TagPtr& item) {
     return item != nullptr;
 }
 
-void TBaseDLLObject::RegisterTag(TagPtr item) {
+bool TBaseDLLObject::RegisterTag(TagPtr item) {
     const auto position = static_cast<std::int32_t>(TagList_.size());
     item->ListIndex = position;
-    // resize grows the capacity geometrically, so registering many tags stays linear overall.
-    if (item->TagId >= TagIndex_.size()) TagIndex_.resize(std::size_t{item->TagId} + 1, NoTag);
+    if (item->TagId >= TagIndex_.size()) {
+        // resize grows the capacity geometrically, so registering many tags stays linear overall. An
+        // identifier too large to index costs only its own tag, not the whole table.
+        try {
+            TagIndex_.resize(std::size_t{item->TagId} + 1, NoTag);
+        } catch (const std::bad_alloc&) {
+            return false;
+        } catch (const std::length_error&) {
+            return false;
+        }
+    }
     TagIndex_[item->TagId] = position;
     TagList_.push_back(std::move(item));
+    return true;
 }
 
 } // namespace korax::framework

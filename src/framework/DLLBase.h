@@ -110,8 +110,9 @@ public:
 
 protected:
     platform::Clock& Clock() { return clock_; }
-    // Registers a surviving item at the end of TagList and points TagIndex at it.
-    void RegisterTag(TagPtr item);
+    // Registers a surviving item at the end of TagList and points TagIndex at it; false (the item is
+    // dropped) when its identifier cannot be indexed.
+    bool RegisterTag(TagPtr item);
     // Marks special tags and validates the others; false when the item was rejected.
     bool AdmitTag(TagPtr& item);
     void CreateLists();

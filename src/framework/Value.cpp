@@ -28,8 +28,13 @@ std::string_view Trimmed(std::string_view s) {
 // A number written in the text, if the whole (trimmed) text is one.
 bool TextToDouble(std::string_view text, double& out) {
     text = Trimmed(text);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty()) return false;
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus) text.remove_prefix(1);
+    // Only decimal numbers count: one sign at most, and no "nan" or "inf" spelled out.
+    const std::size_t first = !plus && !text.empty() && text.front() == '-' ? 1 : 0;
+    if (text.size() <= first) return false;
+    const char lead = text[first];
+    if (!(lead == '.' || (lead >= '0' && lead <= '9'))) return false;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     return ec == std::errc() && end == text.data() + text.size();
 }
@@ -99,7 +104,10 @@ bool Value::Differs(const Value& other) const noexcept {
     if (IsNumeric() && other.IsNumeric()) {
         if (GetKind() == Kind::Integer && other.GetKind() == Kind::Integer)
             return std::get<1>(data_) != std::get<1>(other.data_);
-        return ToDouble() != other.ToDouble();
+        const double a = ToDouble();
+        const double b = other.ToDouble();
+        // A value that stays NaN has not changed.
+        return a != b && !(std::isnan(a) && std::isnan(b));
     }
     if (GetKind() != other.GetKind()) return true;
     if (GetKind() == Kind::Text) return std::get<4>(data_) != std::get<4>(other.data_);

@@ -1,0 +1,162 @@
+#include "driver/HostRecords.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+using namespace korax::driver;
+using korax::framework::Value;
+
+namespace {
+
+// A zeroed record, as the host's editor leaves the bytes it does not set.
+std::unique_ptr<HostTagDef> Record() {
+    auto record = std::make_unique<HostTagDef>();
+    std::memset(record.get(), 0, sizeof(HostTagDef));
+    return record;
+}
+
+template <typename T>
+Value Initial(std::uint16_t type, T bytes) {
+    static_assert(sizeof(T) <= sizeof(HostTagDef::InitialValue));
+    auto record = Record();
+    record->InitialType = type;
+    std::memcpy(record->InitialValue, &bytes, sizeof bytes);
+    return ReadInitialValue(*record);
+}
+
+Value InitialPointer(std::uint16_t type, const void* pointer) {
+    auto record = Record();
+    record->InitialType = type;
+    std::memcpy(record->InitialValue, &pointer, sizeof(void*));
+    return ReadInitialValue(*record);
+}
+
+} // namespace
+
+TEST(HostRecords, NameAndAddressStopAtTheFirstZeroOrTheFieldEnd) {
+    auto record = Record();
+    record->TagId = 0xFFFFFFFFu;
+    std::memcpy(record->Name, "Pump\0Old", 8);
+    std::memcpy(record->Address, "AD3", 3);
+    record->DataType = 2;
+    record->ScanInterval = 4000000000u;
+    const auto def = ReadTagDefinition(*record);
+    EXPECT_EQ(def.TagId, 0xFFFFFFFFu);
+    EXPECT_EQ(def.Name, "Pump");
+    EXPECT_EQ(def.Address, "AD3");
+    EXPECT_EQ(def.DataType, 2);
+    EXPECT_EQ(def.ScanInterval, 4000000000u);
+    EXPECT_TRUE(def.InitialValue.IsEmpty());
+
+    // Full fields with non-zero bytes right behind them: exactly the field, nothing of its neighbour.
+    auto full = Record();
+    std::memset(full->Name, 'N', sizeof full->Name);
+    std::memset(full->Reserved1, 'x', sizeof full->Reserved1);
+    std::memset(full->Address, 'A', sizeof full->Address);
+    full->DataType = 'y';
+    std::memset(full->Reserved2, 'z', sizeof full->Reserved2);
+    const auto fullDef = ReadTagDefinition(*full);
+    EXPECT_EQ(fullDef.Name, std::string(32, 'N'));
+    EXPECT_EQ(fullDef.Address, std::string(64, 'A'));
+
+    EXPECT_TRUE(ReadTagDefinition(*Record()).Name.empty());
+}
+
+TEST(HostRecords, IntegerInitialValuesKeepTheirSignedness) {
+    const auto integer = [](const Value& v) {
+        EXPECT_EQ(v.GetKind(), Value::Kind::Integer);
+        return v.ToInteger();
+    };
+    EXPECT_EQ(integer(Initial<std::int16_t>(2, -5)), -5);
+    EXPECT_EQ(integer(Initial<std::int32_t>(3, -70000)), -70000);
+    EXPECT_EQ(integer(Initial<std::int8_t>(16, -1)), -1);
+    EXPECT_EQ(integer(Initial<std::uint8_t>(17, 255)), 255);
+    EXPECT_EQ(integer(Initial<std::uint16_t>(18, 65535)), 65535);
+    EXPECT_EQ(integer(Initial<std::uint32_t>(19, 4000000000u)), 4000000000);
+    EXPECT_EQ(integer(Initial<std::int64_t>(20, -5000000000)), -5000000000);
+    EXPECT_EQ(integer(Initial<std::uint64_t>(21, 5000000000u)), 5000000000);
+    EXPECT_EQ(integer(Initial<std::int32_t>(22, -9)), -9);
+    EXPECT_EQ(integer(Initial<std::uint32_t>(23, 4000000000u)), 4000000000);
+
+    // Bytes of the value field beyond the type's width are not part of it.
+    EXPECT_EQ(integer(Initial<std::uint64_t>(2, 0xFFFFFFFF0000FFFBull)), -5);
+    EXPECT_EQ(integer(Initial<std::uint64_t>(17, 0x1234567890ABCDFFull)), 255);
+
+    // An unsigned 64-bit value beyond the signed range stays positive.
+    const Value huge = Initial<std::uint64_t>(21, std::numeric_limits<std::uint64_t>::max());
+    EXPECT_GT(huge.ToDouble(), 1.8e19);
+}
+
+TEST(HostRecords, RealCurrencyAndBooleanInitialValues) {
+    const Value single = Initial<float>(4, 1.5f);
+    EXPECT_EQ(single.GetKind(), Value::Kind::Real);
+    EXPECT_EQ(single.ToDouble(), 1.5);
+    const Value dbl = Initial<double>(5, -2.25);
+    EXPECT_EQ(dbl.GetKind(), Value::Kind::Real);
+    EXPECT_EQ(dbl.ToDouble(), -2.25);
+    const Value date = Initial<double>(7, 45000.75);
+    EXPECT_EQ(date.GetKind(), Value::Kind::Real);
+    EXPECT_EQ(date.ToDouble(), 45000.75);
+
+    // Currency is a count of ten-thousandths.
+    const Value money = Initial<std::int64_t>(6, 123456);
+    EXPECT_EQ(money.GetKind(), Value::Kind::Real);
+    EXPECT_DOUBLE_EQ(money.ToDouble(), 12.3456);
+    EXPECT_DOUBLE_EQ(Initial<std::int64_t>(6, -5).ToDouble(), -0.0005);
+
+    for (const std::int16_t truth : {std::int16_t{-1}, std::int16_t{1}, std::int16_t{0x100}}) {
+        const Value b = Initial<std::int16_t>(11, truth);
+        EXPECT_EQ(b.GetKind(), Value::Kind::Boolean) << truth;
+        EXPECT_TRUE(b.ToBool()) << truth;
+    }
+    const Value no = Initial<std::int16_t>(11, 0);
+    EXPECT_EQ(no.GetKind(), Value::Kind::Boolean);
+    EXPECT_FALSE(no.ToBool());
+}
+
+TEST(HostRecords, StringInitialValuesFollowTheirPointer) {
+    static const char16_t wide[] = u"AB中";
+    const Value w = InitialPointer(8, wide);
+    EXPECT_EQ(w.GetKind(), Value::Kind::Text);
+    EXPECT_EQ(w.ToText(), "AB中"); // this file's narrow literals are GBK bytes
+    EXPECT_EQ(w.ToText().size(), 4u);
+
+    static const char16_t emptyWide[] = u"";
+    const Value we = InitialPointer(8, emptyWide);
+    EXPECT_EQ(we.GetKind(), Value::Kind::Text);
+    EXPECT_EQ(we.ToText(), "");
+
+    static const char host[] = "xyz";
+    const Value h = InitialPointer(0x100, host);
+    EXPECT_EQ(h.GetKind(), Value::Kind::Text);
+    EXPECT_EQ(h.ToText(), "xyz");
+
+    EXPECT_TRUE(InitialPointer(8, nullptr).IsEmpty());
+    EXPECT_TRUE(InitialPointer(0x100, nullptr).IsEmpty());
+}
+
+TEST(HostRecords, UnusableInitialValuesCountAsNone) {
+    static const std::int32_t target = 77;
+    static const char16_t wide[] = u"AB";
+    // Empty, null, by-reference and unknown type codes give no value, whatever the value bytes hold.
+    EXPECT_TRUE(Initial<std::int32_t>(0, 5).IsEmpty());
+    EXPECT_TRUE(Initial<std::int32_t>(1, 5).IsEmpty());
+    EXPECT_TRUE(InitialPointer(0x4003, &target).IsEmpty());
+    EXPECT_TRUE(InitialPointer(0x4008, wide).IsEmpty());
+    EXPECT_TRUE(Initial<std::int32_t>(0x0FFF, 5).IsEmpty());
+    EXPECT_TRUE(Initial<std::int32_t>(0x2003, 5).IsEmpty()); // array of int32
+
+    auto record = Record();
+    std::memcpy(record->Name, "T", 1);
+    record->InitialType = 3;
+    const std::int32_t seven = 7;
+    std::memcpy(record->InitialValue, &seven, sizeof seven);
+    const auto def = ReadTagDefinition(*record);
+    EXPECT_EQ(def.InitialValue.GetKind(), Value::Kind::Integer);
+    EXPECT_EQ(def.InitialValue.ToInteger(), 7);
+}
