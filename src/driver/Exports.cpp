@@ -1,6 +1,7 @@
 #include "driver/Exports.h"
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ using korax::driver::guarded;
 using korax::driver::HostFalse;
 using korax::driver::HostTrue;
 using korax::driver::SetOutMessage;
+using korax::driver::TagValueRec;
 using korax::driver::ToHostBool;
 namespace library = korax::driver::library;
 namespace texts = korax::driver::texts;
@@ -47,6 +49,37 @@ private:
     std::vector<std::optional<korax::framework::TagDefinition>> definitions_;
     std::vector<const korax::framework::TagDefinition*> pointers_;
 };
+
+// Fills the host's value records with the tags a change detection reports, counting them in the host's cell.
+class RecordFiller : public korax::framework::TBaseDLLObject::ReportSink {
+public:
+    RecordFiller(TagValueRec* records, std::int32_t& count, double now)
+        : records_(records), count_(count), now_(now) {}
+    void Report(const korax::framework::TagItem& tag) override {
+        korax::driver::WriteValueRecord(records_[count_], tag.TagId, now_, tag.ChangeFlag, tag.DataType,
+                                        tag.Value);
+        ++count_;
+    }
+
+private:
+    TagValueRec* records_;
+    std::int32_t& count_;
+    double now_;
+};
+
+// Writes each record whose tag exists and has the record's data type; every attempted write's result
+// goes to the caller. Other records are skipped: they count neither as success nor as failure.
+template <typename Written>
+void WriteRecords(DriverObject& object, std::span<const TagValueRec> records, Written&& written) {
+    for (const TagValueRec& record : records) {
+        const auto tagId = static_cast<std::uint32_t>(record.TagId);
+        const korax::framework::TagItem* tag = object.FindTag(tagId);
+        if (tag == nullptr || tag->DataType != record.DataType) continue;
+        const korax::framework::Value value = korax::driver::ReadValueRecord(record);
+        if (value.IsEmpty()) continue; // a data type the driver does not know
+        written(object.WriteTag(tagId, value));
+    }
+}
 
 // Gives the initialisation lock back however the initialisation ends.
 class InitLockRelease {
@@ -152,25 +185,56 @@ std::int32_t KORAX_API AddTags(std::uint16_t count, const HostTagDef* const* tag
 }
 
 std::int32_t KORAX_API ReadTags(std::uint16_t count, const std::int32_t* tagIds, std::int32_t) {
-    return guarded(std::int32_t{1}, [&] { return std::int32_t{tagIds == nullptr || count == 0 ? 1 : 0}; });
+    return guarded(std::int32_t{1}, [&] {
+        if (tagIds == nullptr || count == 0) return std::int32_t{1};
+        if (DriverObject* object = library::Current()) {
+            for (std::uint16_t i = 0; i < count; ++i) object->ReadTag(static_cast<std::uint32_t>(tagIds[i]));
+        }
+        return std::int32_t{0};
+    });
 }
 
-std::int32_t KORAX_API WriteTags(std::uint16_t, const void*, std::int32_t) {
-    return 1;
+std::int32_t KORAX_API WriteTags(std::uint16_t count, const TagValueRec* records, std::int32_t) {
+    return guarded(std::int32_t{1}, [&] {
+        DriverObject* object = library::Current();
+        if (object == nullptr || records == nullptr || count == 0) return std::int32_t{1};
+        std::int32_t result = 0;
+        WriteRecords(*object, std::span(records, count), [&](bool written) {
+            if (!written) result = 1;
+        });
+        return result;
+    });
 }
 
-HostBool KORAX_API OnDataRead(std::int32_t* count, void*, char** message) {
+HostBool KORAX_API OnDataRead(std::int32_t* count, TagValueRec* records, char** message) {
     return guarded(HostTrue, [&] {
         if (count != nullptr) *count = 0;
-        SetOutMessage(message, texts::InitFailed);
+        DriverObject* object = library::Current();
+        if (object == nullptr || records == nullptr || count == nullptr) {
+            SetOutMessage(message, texts::InitFailed);
+            return HostTrue;
+        }
+        object->ScanStep();
+        const std::string note = object->TakeErrEvent();
+        RecordFiller filler(records, *count, object->Clock().Now());
+        object->CollectReports(filler);
+        SetOutMessage(message, note);
         return HostTrue;
     });
 }
 
-HostBool KORAX_API OnDataWrite(std::int32_t, const void*, char** message) {
+HostBool KORAX_API OnDataWrite(std::int32_t count, const TagValueRec* records, char** message) {
     return guarded(HostFalse, [&] {
-        SetOutMessage(message, texts::InitFailed);
-        return HostFalse;
+        DriverObject* object = library::Current();
+        if (object == nullptr || records == nullptr || count <= 0) {
+            SetOutMessage(message, texts::InitFailed);
+            return HostFalse;
+        }
+        bool last = false;
+        WriteRecords(*object, std::span(records, static_cast<std::size_t>(count)),
+                     [&](bool written) { last = written; });
+        SetOutMessage(message, object->TakeErrEvent());
+        return ToHostBool(last);
     });
 }
 

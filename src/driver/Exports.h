@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "driver/EditorRecords.h"
 #include "driver/HostRecords.h"
 #include "driver/KoraxApi.h"
 
@@ -9,6 +10,8 @@
 extern "C" {
 using korax::driver::HostBool;
 using korax::driver::HostTagDef;
+using korax::driver::TagAddrEntry;
+using korax::driver::TagTemplate;
 
 KORAX_EXPORT HostBool KORAX_API IniDriver(std::int32_t count, const HostTagDef* const* tags, void* block,
                                           char** message);
@@ -21,11 +24,14 @@ KORAX_EXPORT std::int32_t KORAX_API AddTags(std::uint16_t count, const HostTagDe
                                             std::int32_t* results);
 KORAX_EXPORT std::int32_t KORAX_API ReadTags(std::uint16_t count, const std::int32_t* tagIds,
                                              std::int32_t unused);
-KORAX_EXPORT std::int32_t KORAX_API WriteTags(std::uint16_t count, const void* records, std::int32_t unused);
-KORAX_EXPORT HostBool KORAX_API OnDataRead(std::int32_t* count, void* records, char** message);
-KORAX_EXPORT HostBool KORAX_API OnDataWrite(std::int32_t count, const void* records, char** message);
-KORAX_EXPORT std::int32_t KORAX_API GetTags(std::uint16_t* count, void* templates);
-KORAX_EXPORT void KORAX_API GetTagAddrList(std::int32_t unused, std::int32_t* count, void* entries);
+KORAX_EXPORT std::int32_t KORAX_API WriteTags(std::uint16_t count, const korax::driver::TagValueRec* records,
+                                              std::int32_t unused);
+KORAX_EXPORT HostBool KORAX_API OnDataRead(std::int32_t* count, korax::driver::TagValueRec* records,
+                                           char** message);
+KORAX_EXPORT HostBool KORAX_API OnDataWrite(std::int32_t count, const korax::driver::TagValueRec* records,
+                                            char** message);
+KORAX_EXPORT std::int32_t KORAX_API GetTags(std::uint16_t* count, TagTemplate* templates);
+KORAX_EXPORT void KORAX_API GetTagAddrList(std::int32_t unused, std::int32_t* count, TagAddrEntry* entries);
 KORAX_EXPORT HostBool KORAX_API TagEdAddr(void* block, char** address, HostBool skipCheck, char** message);
 KORAX_EXPORT std::int32_t KORAX_API DLLEdDev(void* window, void* block);
 KORAX_EXPORT HostBool KORAX_API DLLTestDev(void* block, HostBool flag);

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "driver/HostMemory.h"
 #include "platform/Text.h"
 
 namespace korax::driver {
@@ -87,6 +88,52 @@ Value ReadInitialValue(const HostTagDef& record) {
         break;
     }
     // Anything else, by-reference values included, is no initial value.
+    return {};
+}
+
+void WriteValueRecord(TagValueRec& record, std::uint32_t tagId, double timeStamp, std::uint32_t status,
+                      std::uint8_t dataType, const Value& value) {
+    record.TagId = static_cast<std::int32_t>(tagId);
+    record.TimeStamp = timeStamp;
+    record.Status = status;
+    record.DataType = dataType;
+    switch (static_cast<framework::DataType>(dataType)) {
+    case framework::DataType::Real: {
+        const double real = value.ToDouble();
+        std::memcpy(record.Value, &real, sizeof real);
+        break;
+    }
+    case framework::DataType::Boolean: {
+        const std::int32_t word = value.ToBool() ? 1 : 0;
+        std::memcpy(record.Value, &word, sizeof word);
+        break;
+    }
+    case framework::DataType::Text: {
+        const char* text = toHost(value.ToText());
+        std::memcpy(record.Value, &text, sizeof text);
+        break;
+    }
+    }
+}
+
+Value ReadValueRecord(const TagValueRec& record) {
+    switch (static_cast<framework::DataType>(record.DataType)) {
+    case framework::DataType::Real: {
+        double real = 0;
+        std::memcpy(&real, record.Value, sizeof real);
+        return Value::Real(real);
+    }
+    case framework::DataType::Boolean: {
+        std::int32_t word = 0;
+        std::memcpy(&word, record.Value, sizeof word);
+        return Value::Boolean(word != 0);
+    }
+    case framework::DataType::Text: {
+        const char* text = nullptr;
+        std::memcpy(&text, record.Value, sizeof text);
+        return Value::Text(text == nullptr ? std::string() : std::string(TerminatedText(text)));
+    }
+    }
     return {};
 }
 

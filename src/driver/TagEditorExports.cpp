@@ -1,10 +1,14 @@
 // The entry points of the host's tag editor: tag templates, the address list and the address check.
 // They need no driver object of the calling thread.
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include "config/DevicePDB.h"
 #include "driver/DriverTexts.h"
+#include "driver/EditorRecords.h"
 #include "driver/Exports.h"
 #include "driver/HostMemory.h"
 #include "driver/Library.h"
@@ -17,13 +21,108 @@ using korax::driver::SetOutMessage;
 using korax::driver::ToHostBool;
 namespace texts = korax::driver::texts;
 
-extern "C" {
+namespace {
 
-std::int32_t KORAX_API GetTags(std::uint16_t*, void*) {
-    return 0;
+// What the editor shows for each template beside its name and description (TemplateTexts, same order).
+struct TemplateRow {
+    std::uint8_t DataType; // 0 real, 1 Boolean
+    std::uint8_t Access;   // 0 input, 1 output, 2 the two control tags
+    bool Special;          // the link and logging tags the driver serves itself
+    double RangeHigh;      // upper end of the value range
+};
+
+constexpr std::array<TemplateRow, texts::TemplateTexts.size()> TemplateRows = {{
+    {0, 0, false, 4095},  // AD
+    {1, 1, false, 0},     // CLREVENT
+    {1, 0, true, 1},      // CommLink
+    {0, 0, false, 65535}, // COUNT
+    {0, 1, false, 4095},  // DA
+    {1, 0, false, 0},     // DI
+    {1, 2, true, 1},      // EnCommLink
+    {1, 2, true, 1},      // ENLOG
+    {1, 1, false, 0},     // DO
+    {0, 0, false, 0},     // EVENT_NO
+    {0, 0, false, 65535}, // FREQ
+    {0, 0, false, 100},   // TEMP
+    {0, 1, false, 65535}, // CountTarget
+    {1, 1, false, 0},     // RunCount
+}};
+
+constexpr std::size_t TemplateCount = TemplateRows.size();
+constexpr double RangeLow = 0.0;
+// The host's own settings for the special tags; the driver only hands them over.
+constexpr std::uint8_t SpecialFlag = 1;
+constexpr std::int32_t SpecialWord532 = 27;
+constexpr std::int32_t SpecialWord544 = 15;
+
+// Name and description: only the length byte and the characters, the rest of each field stays the host's.
+template <typename Record>
+void WriteTexts(Record& record, std::size_t index) {
+    korax::config::SetShortString(record.Name, sizeof record.Name, texts::TemplateTexts[index].Name);
+    korax::config::SetShortString(record.Description, sizeof record.Description,
+                                  texts::TemplateTexts[index].Description);
 }
 
-void KORAX_API GetTagAddrList(std::int32_t, std::int32_t*, void*) {}
+void WriteTemplate(TagTemplate& record, std::size_t index) {
+    const TemplateRow& row = TemplateRows[index];
+    WriteTexts(record, index);
+    record.DataType = row.DataType;
+    record.Access = row.Access;
+    record.Field514 = 0;
+    record.Field516 = 0;
+    record.Field520 = 0;
+    record.Field524 = row.Special ? SpecialFlag : 0;
+    record.Field528 = 0;
+    record.Field532 = row.Special ? SpecialWord532 : 0;
+    record.Field536 = row.Special ? SpecialFlag : 0;
+    record.Field540 = 0;
+    record.Field544 = row.Special ? SpecialWord544 : 0;
+    korax::driver::StoreDouble(record.RangeHigh, row.RangeHigh);
+    korax::driver::StoreDouble(record.RangeLow, RangeLow);
+    record.Tail = 0;
+}
+
+void WriteAddrEntry(TagAddrEntry& record, std::size_t index) {
+    const TemplateRow& row = TemplateRows[index];
+    WriteTexts(record, index);
+    record.DataType = row.DataType;
+    record.Access = row.Access;
+    korax::driver::StoreDouble(record.RangeHigh, row.RangeHigh);
+    korax::driver::StoreDouble(record.RangeLow, RangeLow);
+    record.Tail = 0;
+}
+
+// How many records a host's count asks for: never more than there are templates, none for zero or less.
+std::size_t RecordsWanted(std::int64_t count) {
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, TemplateCount));
+}
+
+} // namespace
+
+extern "C" {
+
+std::int32_t KORAX_API GetTags(std::uint16_t* count, TagTemplate* templates) {
+    return guarded(std::int32_t{0}, [&] {
+        if (count == nullptr) return std::int32_t{0};
+        if (templates == nullptr) {
+            *count = static_cast<std::uint16_t>(TemplateCount);
+            return std::int32_t{0};
+        }
+        for (std::size_t i = 0; i < RecordsWanted(*count); ++i) WriteTemplate(templates[i], i);
+        return std::int32_t{0};
+    });
+}
+
+void KORAX_API GetTagAddrList(std::int32_t, std::int32_t* count, TagAddrEntry* entries) {
+    guarded([&] {
+        if (count == nullptr) return;
+        if (entries == nullptr) {
+            *count = static_cast<std::int32_t>(TemplateCount);
+            return;
+        }
+        for (std::size_t i = 0; i < RecordsWanted(*count); ++i) WriteAddrEntry(entries[i], i);
+    });
+}
 
 HostBool KORAX_API TagEdAddr(void* block, char** address, HostBool skipCheck, char** message) {
     return guarded(HostFalse, [&] {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "framework/FrameworkTexts.h"
+#include "framework/TagTypes.h"
 
 namespace korax::framework {
 
@@ -16,10 +17,6 @@ constexpr std::size_t ShortStringMax = 255;
 constexpr std::size_t TagNameMax = 32;
 constexpr std::size_t TagAddressMax = 64;
 constexpr std::int32_t NoStation = 31; // DefaultStation of a block without boards
-constexpr std::uint8_t TypeAccess = 2; // access byte every tag type carries
-constexpr std::int32_t PlanBase = 1000;
-constexpr std::int32_t MinScanBase = 10;
-constexpr std::int32_t ScanPeriodMs = 10;
 
 std::string UpperCase(std::string_view text) {
     std::string upper(text);
@@ -71,6 +68,7 @@ void TBaseDLLObject::StartScan() {
     GroupHead_ = nullptr;
     CurrentRequest_ = nullptr;
     FreeRequests(PendingQueue_);
+    FreeRequests(OneOffGroup_);
     BeforePlan();
     ScanTime_ = PlanScan();
     if (!PollList_.empty()) {
@@ -81,41 +79,6 @@ void TBaseDLLObject::StartScan() {
 }
 
 void TBaseDLLObject::BeforePlan() {}
-
-std::int32_t TBaseDLLObject::PlanScan() {
-    std::uint32_t base = PlanBase;
-    FastestRequest_ = 0;
-    for (std::size_t i = 0; i < PollList_.size(); ++i) {
-        if (PollList_[i]->Interval < base) {
-            base = PollList_[i]->Interval;
-            FastestRequest_ = static_cast<std::int32_t>(i);
-        }
-    }
-    float sum = 1.0f;
-    for (const RequestPtr& request : PollList_) {
-        const std::uint32_t weight = base == 0 ? 1 : request->Interval / base;
-        request->Weight = static_cast<std::int32_t>(std::max<std::uint32_t>(weight, 1));
-        request->Countdown = 3;
-        sum += 1.0f / static_cast<float>(request->Weight);
-        if (request->TypeName == "TEST") {
-            request->Countdown = 1;
-            request->Weight = 2;
-        }
-    }
-    if (!PollList_.empty()) base = static_cast<std::uint32_t>(std::trunc(base / sum)) + 1;
-    if (base < static_cast<std::uint32_t>(MinScanBase)) {
-        // nearbyint rounds halves to the even neighbour under the default rounding mode.
-        const auto factor = static_cast<std::int32_t>(std::nearbyint(double{MinScanBase} / base));
-        base = MinScanBase;
-        for (const RequestPtr& request : PollList_) {
-            if (request->Weight != 1) request->Weight *= factor;
-        }
-    }
-    MinCycleMs_ = PlanBase;
-    MaxCycleMs_ = PlanBase;
-    AvgCycleMs_ = base;
-    return ScanPeriodMs;
-}
 
 // --- slot 9: tags (addresses are parsed and checked in TagAddress.cpp) ---
 
@@ -130,21 +93,21 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
         item->DataType = definition->DataType;
         item->ScanInterval = definition->ScanInterval;
         item->Special = false;
-        item->Keyword = AddressKeyword(item->TagName, item->TagAddress);
+        item->Keyword = AddressKeyword(item->TagAddress);
         item->TypeIndex = FindTagType(item->TagAddress);
         item->Value = definition->InitialValue;
         item->LastValue = definition->InitialValue;
         item->Countdown = 5;
         item->LastReportTick = clock_.TickMs();
         item->OutputImage = 0;
-        item->Station = ParseStation(item->TagName, item->TagAddress);
+        item->Station = ParseStation(item->TagAddress);
         item->DevKind = item->Station >= 0 && item->Station < config::BoardCount
                             ? config::BoardKind(PDB_->Boards[item->Station].DevType)
                             : config::NoBoard;
-        item->Channel = ParseChannel(item->TagName, item->TagAddress, item->DevKind);
-        item->Bit = ParseBit(item->TagName, item->TagAddress, item->DevKind);
-        item->Slot = ParseSlot(item->TagName, item->TagAddress, item->DevKind);
-        if (item->TypeIndex != -1) item->Access = TypeAccess;
+        item->Channel = ParseChannel(item->TagAddress, item->DevKind);
+        item->Bit = ParseBit(item->TagAddress, item->DevKind);
+        item->Slot = ParseSlot(item->TagAddress, item->DevKind);
+        if (const TagType* type = TagTypeAt(item->TypeIndex)) item->Access = type->Access;
         if (definition->InitialValue.IsEmpty()) {
             switch (static_cast<framework::DataType>(item->DataType)) {
             case DataType::Real:
@@ -164,41 +127,6 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
     } catch (...) {
         return nullptr;
     }
-}
-
-// --- slot 12..20: requests ---
-
-RequestPtr TBaseDLLObject::MakeRequest(TagItem&, PollListType&, bool) {
-    return nullptr;
-}
-
-bool TBaseDLLObject::JoinRequest(PollListType&, TagItem&, bool) {
-    return true;
-}
-
-void TBaseDLLObject::ReplyText(PollRequest&, TagItem&, std::string&, bool) {}
-
-void TBaseDLLObject::CommandText(PollRequest&, TagItem&, std::string&, bool) {}
-
-void TBaseDLLObject::SendRequest(PollRequest&) {
-    if (EnCommLinkState_) {
-        SendTick_ = clock_.TickMs();
-        ElapsedMs_ = 0;
-    }
-}
-
-bool TBaseDLLObject::FinishRequest() {
-    return false;
-}
-
-void TBaseDLLObject::RestartGroup() {
-    CurrentRequest_ = GroupHead_;
-}
-
-void TBaseDLLObject::NextRequest() {}
-
-void TBaseDLLObject::FreeRequests(RequestPtr& chain) {
-    chain.reset();
 }
 
 // --- slot 21..26: property writers ---
@@ -233,26 +161,17 @@ bool TBaseDLLObject::Initialise(const config::DevicePDB* block, TagDefinitionLis
     return LoadTags(tags);
 }
 
-bool TBaseDLLObject::ScanStep() {
-    return false;
-}
-
-bool TBaseDLLObject::WriteTag(std::uint32_t, const Value&) {
-    return false;
-}
-
-std::int32_t TBaseDLLObject::ReadTag(std::uint32_t) {
-    return 1;
-}
-
 void TBaseDLLObject::CloseDriver() {
     if (Active_) {
         CurrentRequest_ = nullptr;
         GroupHead_ = nullptr;
         FreeRequests(PendingQueue_);
+        FreeRequests(OneOffGroup_);
         for (RequestPtr& request : PollList_) FreeRequests(request->Next);
         PollList_.clear();
         TagList_.clear();
+        SpecialTags_.clear();
+        ReportCandidates_.Clear();
     }
     Closed_ = true;
     Active_ = false;
@@ -326,6 +245,8 @@ void TBaseDLLObject::CreateLists() {
     TagList_.clear();
     // A table built afresh must not inherit identifiers of the one closed before it.
     TagIndex_.clear();
+    SpecialTags_.clear();
+    ReportCandidates_.Clear();
     Active_ = true;
     Closed_ = false;
     SetEnLog(false);
@@ -370,7 +291,11 @@ bool TBaseDLLObject::RegisterTag(TagPtr item) {
         }
     }
     TagIndex_[item->TagId] = position;
+    if (item->Special) SpecialTags_.push_back(position);
     TagList_.push_back(std::move(item));
+    // A new tag has its forced reports ahead of it.
+    ReportCandidates_.Resize(TagList_.size());
+    MarkForReport(static_cast<std::size_t>(position));
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "config/DevicePDB.h"
 #include "framework/PollRequest.h"
+#include "framework/TagBitSet.h"
 #include "framework/TagItem.h"
 #include "framework/Value.h"
 #include "platform/Clock.h"
@@ -39,11 +40,11 @@ public:
     virtual void BeforePlan();
     virtual std::int32_t PlanScan();
     virtual bool CheckDataType(std::uint8_t dataType, std::uint8_t kind);
-    virtual std::int32_t ParseSlot(std::string_view typeName, std::string_view address, std::uint8_t kind);
-    virtual std::int32_t ParseChannel(std::string_view typeName, std::string_view address, std::uint8_t kind);
-    virtual std::int32_t ParseBit(std::string_view typeName, std::string_view address, std::uint8_t kind);
+    virtual std::int32_t ParseSlot(std::string_view address, std::uint8_t kind);
+    virtual std::int32_t ParseChannel(std::string_view address, std::uint8_t kind);
+    virtual std::int32_t ParseBit(std::string_view address, std::uint8_t kind);
     virtual TagPtr CreateTag(const TagDefinition* definition);
-    virtual std::string AddressKeyword(std::string_view typeName, std::string_view address);
+    virtual std::string AddressKeyword(std::string_view address);
     virtual void ValidateTag(TagPtr& item);
     virtual RequestPtr MakeRequest(TagItem& tag, PollListType& list, bool write);
     virtual bool JoinRequest(PollListType& list, TagItem& tag, bool write);
@@ -71,7 +72,7 @@ public:
     // --- non-virtual operations ---
     bool LoadTags(TagDefinitionList tags);
     std::int32_t FindTagType(std::string_view address) const;
-    std::int32_t ParseStation(std::string_view typeName, std::string_view address);
+    std::int32_t ParseStation(std::string_view address);
     // Position in TagList of the tag registered under the identifier, or NoTag.
     std::int32_t TagPosition(std::uint32_t tagId) const;
     TagItem* FindTag(std::uint32_t tagId);
@@ -86,6 +87,22 @@ public:
 
     // Hands the pending message out once: returns it and clears it.
     std::string TakeErrEvent();
+
+    // Receives the tags a change detection reports, in tag-table order.
+    class ReportSink {
+    public:
+        virtual void Report(const TagItem& tag) = 0;
+
+    protected:
+        ~ReportSink() = default;
+    };
+    // Change detection behind OnDataRead: every due tag that still has forced reports left or whose value
+    // differs from what the host last saw is reported (LastValue and LastReportTick move on).
+    void CollectReports(ReportSink& sink);
+    // Every assignment of a tag's value goes through here, so change detection looks at the tag again.
+    void SetTagValue(TagItem& tag, Value value);
+
+    platform::Clock& Clock() { return clock_; }
 
     // --- state read by the layers above and by tests ---
     bool Active() const { return Active_; }
@@ -107,15 +124,33 @@ public:
     double MaxCycleMs() const { return MaxCycleMs_; }
     double AvgCycleMs() const { return AvgCycleMs_; }
     const PollRequest* CurrentRequest() const { return CurrentRequest_; }
+    const PollRequest* GroupHead() const { return GroupHead_; }
+    const PollRequest* PendingQueue() const { return PendingQueue_.get(); }
+    double FailCount() const { return FailCount_; }
+    double ConsecutiveFails() const { return ConsecutiveFails_; }
+    std::int32_t LastCycleMs() const { return LastCycleMs_; }
+    std::int32_t RequestIndex() const { return RequestIndex_; }
+    bool ReplyReady() const { return ReplyReady_; }
 
 protected:
-    platform::Clock& Clock() { return clock_; }
     // Registers a surviving item at the end of TagList and points TagIndex at it; false (the item is
     // dropped) when its identifier cannot be indexed.
     bool RegisterTag(TagPtr item);
     // Marks special tags and validates the others; false when the item was rejected.
     bool AdmitTag(TagPtr& item);
     void CreateLists();
+    // The change detection must look at the tag at this position on its next run.
+    void MarkForReport(std::size_t position) { ReportCandidates_.Set(position); }
+    // Makes the first pending request the current one-off group.
+    void TakePending();
+    void AppendPending(RequestPtr request);
+    // Reply and time-out accounting of a scan step; true when a reply was accounted.
+    bool AccountReply();
+    // Special tags show the states they stand for.
+    void RefreshSpecialTags();
+    void WriteStatistics(double failureRate);
+    // A host write to ENLOG, COMMLINK or ENCOMMLINK.
+    void WriteSpecialTag(TagItem& tag, const Value& value);
 
     bool FirstInstance_;
     std::int32_t ScanTime_ = 500;
@@ -151,6 +186,9 @@ protected:
     PollRequest* GroupHead_ = nullptr;
     PollRequest* CurrentRequest_ = nullptr;
     RequestPtr PendingQueue_;
+    RequestPtr OneOffGroup_; // the group taken from the pending queue while it is worked
+    std::vector<std::int32_t> SpecialTags_;
+    TagBitSet ReportCandidates_;
 
 private:
     platform::Clock& clock_;

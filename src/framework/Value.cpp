@@ -114,6 +114,27 @@ bool Value::Differs(const Value& other) const noexcept {
     return false; // both empty
 }
 
+Value Value::Different() const {
+    switch (GetKind()) {
+    case Kind::Integer: {
+        const std::int64_t v = std::get<1>(data_);
+        return Integer(v == std::numeric_limits<std::int64_t>::max() ? v - 1 : v + 1);
+    }
+    case Kind::Real: {
+        const double v = std::get<2>(data_);
+        // NaN + 1 is NaN again, and a huge value + 1 is itself: neither would differ.
+        return Real(std::isfinite(v) && v + 1.0 != v ? v + 1.0 : 0.0);
+    }
+    case Kind::Boolean:
+        return Boolean(!std::get<3>(data_));
+    case Kind::Text:
+        return Text(std::get<4>(data_) + '\r');
+    case Kind::Empty:
+        break;
+    }
+    return Integer(0);
+}
+
 std::string FormatGeneral(double v) {
     if (std::isnan(v)) return "NAN";
     if (std::isinf(v)) return v > 0 ? "INF" : "-INF";

@@ -35,6 +35,9 @@ public:
     // Numbers compare numerically whatever their kind; texts byte by byte; empty equals only empty;
     // a text and a number always differ.
     bool Differs(const Value& other) const noexcept;
+    // A value that Differs from this one, made the way the driver forces a report: a number plus one,
+    // the other Boolean, the text with a carriage return appended.
+    Value Different() const;
 
 private:
     using Storage = std::variant<std::monostate, std::int64_t, double, bool, std::string>;

@@ -12,49 +12,14 @@
 #include "boards/DLLRealize.h"
 #include "config/DevicePDB.h"
 #include "support/FakeClock.h"
+#include "support/TagDefinitions.h"
 
 using namespace korax::framework;
 using korax::config::DevicePDB;
+using korax::test::Definitions;
 using korax::test::FakeClock;
 
 namespace {
-
-// A host's definition list: the records and the pointer array handed to the driver object.
-struct Definitions {
-    std::vector<TagDefinition> records;
-    std::vector<const TagDefinition*> pointers;
-
-    Definitions& Add(std::uint32_t id, std::string address = "AD0", std::uint32_t interval = 100,
-                     std::string name = {}) {
-        TagDefinition def;
-        def.TagId = id;
-        def.Name = name.empty() ? "T" + std::to_string(id) : std::move(name);
-        def.Address = std::move(address);
-        def.ScanInterval = interval;
-        records.push_back(std::move(def));
-        return *this;
-    }
-    Definitions& AddNil() {
-        nil.push_back(records.size());
-        return *this;
-    }
-    // Pointers are taken only once the records stop moving.
-    TagDefinitionList List() {
-        pointers.clear();
-        std::size_t next = 0;
-        for (std::size_t i = 0; i <= records.size(); ++i) {
-            while (next < nil.size() && nil[next] == i) {
-                pointers.push_back(nullptr);
-                ++next;
-            }
-            if (i < records.size()) pointers.push_back(&records[i]);
-        }
-        return pointers;
-    }
-
-private:
-    std::vector<std::size_t> nil; // record counts before which a nil pointer stands
-};
 
 std::unique_ptr<DevicePDB> BlockWithBoards(std::initializer_list<int> slots) {
     auto block = std::make_unique<DevicePDB>();
@@ -508,13 +473,15 @@ TEST_F(DLLBase, PlanScanGivesTestRequestsTheirOwnWeightAfterTheSum) {
     // The sum counted the request at weight 1: 100 / 3 -> 34.
     EXPECT_EQ(obj.AvgCycleMs(), 34.0);
 
-    // Without requests the plan keeps its 1000 ms base.
+    // Without requests (a write-only tag is never polled) the plan keeps its 1000 ms base.
     TBaseDLLObject idle(clock, true);
     Definitions one;
-    one.Add(1);
-    ASSERT_TRUE(idle.Initialise(block.get(), one.List()));
-    EXPECT_TRUE(idle.PollList().empty());
-    EXPECT_EQ(idle.AvgCycleMs(), 1000.0);
+    one.Add(1, "CountTarget0");
+    DevicePDB defaults{};
+    korax::config::FillDefaultPDB(defaults); // a KRX-A100 in slot 0, which has a counter target
+    ASSERT_TRUE(idle.Initialise(&defaults, one.List()));
+    EXPECT_TRUE(idle.PollList().empty()) << idle.DevMsg();
+    EXPECT_EQ(idle.AvgCycleMs(), 1000.0) << idle.DevMsg();
     EXPECT_EQ(idle.ScanTime(), 10);
     EXPECT_EQ(idle.CurrentRequest(), nullptr);
 }

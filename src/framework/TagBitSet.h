@@ -1,0 +1,55 @@
+#pragma once
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace korax::framework {
+
+// A set of tag-table positions, walked in ascending order. A second level of bits marks the non-empty
+// words, so a walk costs in proportion to the marked positions, not to the size of the table: with
+// 65,535 tags and nothing marked, a walk reads one word.
+class TagBitSet {
+public:
+    void Clear() {
+        words_.clear();
+        summary_.clear();
+    }
+    void Resize(std::size_t positions) {
+        words_.resize((positions + WordBits - 1) / WordBits, 0);
+        summary_.resize((words_.size() + WordBits - 1) / WordBits, 0);
+    }
+    void Set(std::size_t position) {
+        const std::size_t word = position / WordBits;
+        words_[word] |= Bit(position);
+        summary_[word / WordBits] |= Bit(word);
+    }
+    void Reset(std::size_t position) {
+        const std::size_t word = position / WordBits;
+        words_[word] &= ~Bit(position);
+        if (words_[word] == 0) summary_[word / WordBits] &= ~Bit(word);
+    }
+    bool Test(std::size_t position) const { return (words_[position / WordBits] & Bit(position)) != 0; }
+
+    // Calls visit(position) for every marked position in ascending order. visit may reset the position it
+    // is given; positions it marks are not visited in this walk.
+    template <typename Visit>
+    void ForEach(Visit&& visit) {
+        for (std::size_t s = 0; s < summary_.size(); ++s) {
+            for (std::uint64_t words = summary_[s]; words != 0; words &= words - 1) {
+                const std::size_t word = s * WordBits + static_cast<std::size_t>(std::countr_zero(words));
+                for (std::uint64_t bits = words_[word]; bits != 0; bits &= bits - 1)
+                    visit(word * WordBits + static_cast<std::size_t>(std::countr_zero(bits)));
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t WordBits = 64;
+    static constexpr std::uint64_t Bit(std::size_t index) { return std::uint64_t{1} << (index % WordBits); }
+
+    std::vector<std::uint64_t> words_;
+    std::vector<std::uint64_t> summary_;
+};
+
+} // namespace korax::framework

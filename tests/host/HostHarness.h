@@ -1,0 +1,185 @@
+#pragma once
+// What a host does to load the built driver library: the library is found by name, its entry points by
+// their undecorated names and called through stdcall pointers; the shared memory manager is loaded once
+// like a host's own copy, and every string the driver hands back is released through it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/EditorRecords.h"
+#include "driver/HostRecords.h"
+#include "platform/DynamicLibrary.h"
+
+#if defined(_WIN32)
+#define HOST_API __stdcall
+#define HOST_REGISTER __attribute__((regparm(3)))
+#else
+#define HOST_API
+#define HOST_REGISTER
+#endif
+
+namespace korax::hosttest {
+
+using korax::driver::HostTagDef;
+using korax::driver::TagAddrEntry;
+using korax::driver::TagTemplate;
+using korax::platform::DynamicLibrary;
+using Bool = std::uint8_t;
+
+#if defined(_WIN32)
+inline constexpr const char* DriverName = "korax24.dll";
+inline constexpr const char* ProbeName = "korax24_probe.dll";
+inline constexpr const char* ManagerName = "borlndmm.dll";
+inline constexpr const char* GetMemEntry = "@Borlndmm@SysGetMem$qqri";
+inline constexpr const char* FreeMemEntry = "@Borlndmm@SysFreeMem$qqrpv";
+#else
+inline constexpr const char* DriverName = "libkorax24.so";
+inline constexpr const char* ProbeName = "libkorax24_probe.so";
+inline constexpr const char* ManagerName = "libborlndmm.so";
+inline constexpr const char* GetMemEntry = "Borlndmm_SysGetMem";
+inline constexpr const char* FreeMemEntry = "Borlndmm_SysFreeMem";
+#endif
+
+inline constexpr std::size_t PdbLength = 19216;
+
+// The shared memory manager, loaded once for the whole run like a host's own copy.
+struct Manager {
+    DynamicLibrary Library = DynamicLibrary::Load(ManagerName);
+    void*(HOST_REGISTER* GetMem)(std::int32_t) = nullptr;
+    std::int32_t(HOST_REGISTER* FreeMem)(void*) = nullptr;
+    std::int32_t(HOST_API* LiveBlocks)() = nullptr;
+    std::int32_t(HOST_API* BadFrees)() = nullptr;
+
+    Manager() {
+        GetMem = reinterpret_cast<decltype(GetMem)>(Library.Symbol(GetMemEntry));
+        FreeMem = reinterpret_cast<decltype(FreeMem)>(Library.Symbol(FreeMemEntry));
+        LiveBlocks = reinterpret_cast<decltype(LiveBlocks)>(Library.Symbol("ShimLiveBlocks"));
+        BadFrees = reinterpret_cast<decltype(BadFrees)>(Library.Symbol("ShimBadFrees"));
+    }
+    static Manager& Get() {
+        static Manager manager;
+        return manager;
+    }
+};
+
+// The driver's entry points as a host binds them.
+struct Driver {
+    DynamicLibrary Library;
+    Bool(HOST_API* IniDriver)(std::int32_t, const HostTagDef* const*, void*, char**) = nullptr;
+    Bool(HOST_API* IniDriverEx)(void*) = nullptr;
+    Bool(HOST_API* FreeDriver)() = nullptr;
+    std::uint16_t(HOST_API* DetectScanTime)() = nullptr;
+    Bool(HOST_API* GetDeviceStatus)(char**) = nullptr;
+    void(HOST_API* WriteLog)(Bool, char**) = nullptr;
+    std::int32_t(HOST_API* AddTags)(std::uint16_t, const HostTagDef* const*, std::int32_t*) = nullptr;
+    std::int32_t(HOST_API* GetTags)(std::uint16_t*, TagTemplate*) = nullptr;
+    void(HOST_API* GetTagAddrList)(std::int32_t, std::int32_t*, TagAddrEntry*) = nullptr;
+    Bool(HOST_API* TagEdAddr)(void*, char**, Bool, char**) = nullptr;
+    Bool(HOST_API* DLLTestDev)(void*, Bool) = nullptr;
+    void(HOST_API* FullPDB)(void*) = nullptr;
+    std::int32_t(HOST_API* GetPDBLen)() = nullptr;
+    std::int32_t(HOST_API* LiveObjects)() = nullptr; // the diagnostic twin only
+
+    explicit Driver(const char* name) : Library(DynamicLibrary::Load(name)) {
+        Bind(IniDriver, "IniDriver");
+        Bind(IniDriverEx, "IniDriverEx");
+        Bind(FreeDriver, "FreeDriver");
+        Bind(DetectScanTime, "DetectScanTime");
+        Bind(GetDeviceStatus, "GetDeviceStatus");
+        Bind(WriteLog, "WriteLog");
+        Bind(AddTags, "AddTags");
+        Bind(GetTags, "GetTags");
+        Bind(GetTagAddrList, "GetTagAddrList");
+        Bind(TagEdAddr, "TagEdAddr");
+        Bind(DLLTestDev, "DLLTestDev");
+        Bind(FullPDB, "FullPDB");
+        Bind(GetPDBLen, "GetPDBLen");
+        LiveObjects = reinterpret_cast<decltype(LiveObjects)>(Library.Symbol("KoraxLiveObjects"));
+    }
+    template <typename F>
+    void Bind(F& entry, const char* name) {
+        entry = reinterpret_cast<F>(Library.Symbol(name));
+        if (entry == nullptr) ADD_FAILURE() << "entry " << name << " missing";
+    }
+};
+
+// Takes a string the driver handed over: nullopt for nil; a block is released and must be accepted.
+inline std::optional<std::string> Take(char*& text) {
+    if (text == nullptr) return std::nullopt;
+    std::string copy(text);
+    EXPECT_EQ(Manager::Get().FreeMem(text), 0) << "not a live block of the shared memory manager";
+    text = nullptr;
+    return copy;
+}
+
+// Tag definitions the way a host lays them out.
+struct TagSet {
+    std::vector<HostTagDef> Records;
+    std::vector<const HostTagDef*> Pointers;
+
+    explicit TagSet(std::initializer_list<std::pair<std::uint32_t, const char*>> tags) {
+        Records.resize(tags.size());
+        std::size_t i = 0;
+        for (const auto& [id, address] : tags) {
+            HostTagDef& record = Records[i++];
+            std::memset(&record, 0, sizeof record);
+            record.TagId = id;
+            std::snprintf(record.Name, sizeof record.Name, "Tag%u", id);
+            // A full-length address has no terminating zero, as hosts may send it.
+            std::memcpy(record.Address, address, std::min(std::strlen(address), sizeof record.Address));
+            record.ScanInterval = 500;
+        }
+        for (const HostTagDef& record : Records) Pointers.push_back(&record);
+    }
+    // A host's empty list is still an array, never nil.
+    const HostTagDef* const* Array() const { return Pointers.empty() ? &NoDefinition : Pointers.data(); }
+    static inline const HostTagDef* const NoDefinition = nullptr;
+    std::int32_t Count() const { return static_cast<std::int32_t>(Pointers.size()); }
+};
+
+struct Block {
+    std::vector<std::uint8_t> Bytes = std::vector<std::uint8_t>(PdbLength);
+    explicit Block(Driver& driver) { driver.FullPDB(Bytes.data()); }
+    void* Data() { return Bytes.data(); }
+};
+
+class HostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Manager::Get().Library.Loaded());
+        liveBefore = Manager::Get().LiveBlocks();
+        badBefore = Manager::Get().BadFrees();
+        driver.emplace(DriverName);
+        ASSERT_TRUE(driver->Library.Loaded());
+    }
+    void TearDown() override {
+        driver.reset(); // unload: every object the library still owns goes with it
+        if (!Manager::Get().Library.Loaded()) return;
+        EXPECT_EQ(Manager::Get().LiveBlocks(), liveBefore) << "a string handed to the host was not released";
+        EXPECT_EQ(Manager::Get().BadFrees(), badBefore) << "a string was released twice or never handed out";
+    }
+
+    // IniDriver on the calling thread with the given tags; returns the result, the message in *note.
+    bool Initialise(const TagSet& tags, std::optional<std::string>* note = nullptr) {
+        Block block(*driver);
+        char* message = nullptr;
+        const bool result = driver->IniDriver(tags.Count(), tags.Array(), block.Data(), &message) != 0;
+        const auto text = Take(message);
+        if (note != nullptr) *note = text;
+        return result;
+    }
+
+    std::optional<Driver> driver;
+    std::int32_t liveBefore = 0;
+    std::int32_t badBefore = 0;
+};
+
+} // namespace korax::hosttest
