@@ -1,0 +1,251 @@
+#pragma once
+// Everything the driver and the wizard know about the seven board models, one row per model.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "config/ConfigTexts.h"
+#include "config/DevicePDB.h"
+#include "framework/TagTypes.h"
+
+namespace korax::boards {
+
+// Tag type indexes the boards serve (positions in framework::TagTypes).
+enum class TagKind : std::int32_t {
+    EventNo = 0,
+    ClearEvent = 1,
+    AD = 2,
+    Count = 3,
+    Freq = 4,
+    DI = 5,
+    DO = 6,
+    DA = 7,
+    Temp = 8,
+    CountTarget = 9,
+    RunCount = 10,
+};
+static_assert(framework::TagTypes[static_cast<std::size_t>(TagKind::AD)].Name == "AD");
+static_assert(framework::TagTypes[static_cast<std::size_t>(TagKind::DI)].Name == "DI");
+static_assert(framework::TagTypes[static_cast<std::size_t>(TagKind::RunCount)].Name == "RunCount");
+
+// Channels one port access serves, per tag type: DI and DO points come eight to a port byte.
+inline constexpr std::array<std::int32_t, framework::TagTypeCount> KindGroupSize = {1, 1, 1, 1, 1, 8,
+                                                                                    8, 1, 1, 1, 1};
+
+constexpr std::int32_t GroupSizeOf(std::int32_t typeIndex) {
+    return typeIndex >= 0 && typeIndex < framework::TagTypeCount
+               ? KindGroupSize[static_cast<std::size_t>(typeIndex)]
+               : 1;
+}
+
+// Highest channel of a tag type on a model (channels run from 0), -1 when the model has none. It is the
+// upper half of the channel ranges the address checks use, so the two can never disagree.
+constexpr std::int32_t ModelChannelTable(std::uint8_t model, TagKind kind) {
+    return framework::ChannelRangeOf(model, static_cast<std::int32_t>(kind)).Max;
+}
+
+#pragma pack(push, 1)
+// The wizard's gain list of one model, laid out as hosts' tools have always read it: nine 16-bit header
+// values, then 16 entries of a 16-bit gain code and a 16-byte label padded with zeros (306 bytes).
+struct GainEntry {
+    std::int16_t Code;
+    char Label[16];
+};
+struct GainRecord {
+    std::int16_t DifferentialInputs; // -1: not offered
+    std::int16_t SingleEndedInputs;  // -1: not offered
+    std::int16_t DaChannels;
+    std::int16_t DiPoints;
+    std::int16_t DoPoints;
+    std::int16_t Reserved1;
+    std::int16_t Counters;
+    std::int16_t Reserved2;
+    std::int16_t GainCount; // -1: none
+    GainEntry Gains[16];
+};
+#pragma pack(pop)
+static_assert(sizeof(GainEntry) == 18);
+static_assert(sizeof(GainRecord) == 306);
+
+inline constexpr GainEntry NoGain = {-1, {}};
+
+// Port offsets from a board's base address. NoPort marks a register the model does not have.
+inline constexpr std::int32_t NoPort = -1;
+struct PortMap {
+    std::int32_t DiByte;         // + group (channel div 8), read
+    std::int32_t DoByte;         // + group, written
+    std::int32_t AdLow;          // conversion result, low byte
+    std::int32_t AdStatus;       // status (bit 4 = not ready), then the high nibble
+    std::int32_t AdGain;         // gain code
+    std::int32_t AdChannel;      // channel
+    std::int32_t AdMode;         // mode byte, written before the gain
+    std::int32_t AdStart;        // starts a conversion
+    std::int32_t DaLow;          // + 2 x channel
+    std::int32_t DaHigh;         // + 2 x channel
+    std::int32_t CounterControl; // control byte
+    std::int32_t CounterData;    // + channel
+};
+
+// DA output ranges the wizard offers per channel.
+inline constexpr std::array<std::string_view, 5> DaRangesWide = {"0-5V", "0-10V", "+/-5V", "+/-10V",
+                                                                 "4-20mA"};
+inline constexpr std::array<std::string_view, 2> DaRangesNarrow = {"0-5V", "0-10V"};
+
+struct Model {
+    std::string_view Name;     // as stored in DevName
+    std::string_view ListName; // in the wizard's model list
+    PortMap Ports;
+    GainRecord Gains;
+    std::size_t DaRangeCount; // how many of DaRangesWide the wizard offers
+};
+
+inline constexpr std::array<Model, config::ModelCount> Models = {{
+    {config::texts::ModelNames[0],
+     "KRXA100",
+     {6, 13, 4, 5, 9, 10, 11, 12, 4, 5, 3, 0},
+     {8,
+      16,
+      2,
+      16,
+      16,
+      -1,
+      1,
+      -1,
+      9,
+      {{7, "0-1.25V"},
+       {6, "0-2.5V"},
+       {5, "0-5V"},
+       {4, "0-10V"},
+       {3, "+/-0.625V"},
+       {2, "+/-1.25"},
+       {1, "+/-2.5V"},
+       {0, "+/-5V"},
+       {8, "+/-10V"},
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain}},
+     2},
+    {config::texts::ModelNames[1],
+     "KRXA200",
+     {NoPort, NoPort, 4, 5, 9, 10, NoPort, 12, NoPort, NoPort, NoPort, NoPort},
+     {0,
+      32,
+      -1,
+      -1,
+      -1,
+      -1,
+      -1,
+      -1,
+      8,
+      {{3, "0-1.25V"},
+       {2, "0-2.5V"},
+       {1, "0-5V"},
+       {0, "0-10V"},
+       {7, "+/-0.625V"},
+       {6, "+/-1.25V"},
+       {5, "+/-2.5V"},
+       {4, "+/-5V"},
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain,
+       NoGain}},
+     2},
+    {config::texts::ModelNames[2],
+     "KRXB100",
+     {14, 12, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, 1, 0, NoPort, NoPort},
+     {-1,
+      -1,
+      6,
+      16,
+      16,
+      -1,
+      -1,
+      -1,
+      -1,
+      {NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain,
+       NoGain, NoGain, NoGain}},
+     5},
+    {config::texts::ModelNames[3],
+     "KRXC100",
+     {0, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, 7, 4},
+     {-1,
+      -1,
+      -1,
+      32,
+      32,
+      -1,
+      3,
+      -1,
+      -1,
+      {NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain,
+       NoGain, NoGain, NoGain}},
+     2},
+    {config::texts::ModelNames[4],
+     "KRXC200",
+     {1, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort},
+     {-1,
+      -1,
+      -1,
+      8,
+      8,
+      -1,
+      -1,
+      -1,
+      -1,
+      {NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain,
+       NoGain, NoGain, NoGain}},
+     2},
+    {config::texts::ModelNames[5],
+     "KRXC210",
+     {2, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort},
+     {-1,
+      -1,
+      -1,
+      16,
+      16,
+      -1,
+      -1,
+      -1,
+      -1,
+      {NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain,
+       NoGain, NoGain, NoGain}},
+     2},
+    {config::texts::ModelNames[6],
+     "KRXC300",
+     {0, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort},
+     {-1,
+      -1,
+      -1,
+      32,
+      32,
+      -1,
+      -1,
+      -1,
+      -1,
+      {NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain, NoGain,
+       NoGain, NoGain, NoGain}},
+     2},
+}};
+
+// The row of a model code; nil for a slot without a board (or a code no model has).
+constexpr const Model* ModelOf(std::uint8_t devType) {
+    return config::IsBoard(devType) ? &Models[devType] : nullptr;
+}
+
+// Counter control bytes by channel: 0x30, 0x70, 0xB0; any other channel 0x00.
+inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {0x30, 0x70, 0xB0};
+
+static_assert(ModelChannelTable(0, TagKind::AD) == 15 && ModelChannelTable(1, TagKind::AD) == 31);
+static_assert(ModelChannelTable(0, TagKind::DA) == 1 && ModelChannelTable(2, TagKind::DA) == 5);
+static_assert(ModelChannelTable(3, TagKind::Count) == 2 && ModelChannelTable(6, TagKind::DI) == 31);
+
+} // namespace korax::boards
