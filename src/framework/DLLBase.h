@@ -139,6 +139,8 @@ protected:
     // Marks special tags and validates the others; false when the item was rejected.
     bool AdmitTag(TagPtr& item);
     void CreateLists();
+    // A request serving this tag alone, with every field a new request starts with.
+    RequestPtr NewRequest(TagItem& tag, bool write);
     // The change detection must look at the tag at this position on its next run.
     void MarkForReport(std::size_t position) { ReportCandidates_.Set(position); }
     // Makes the first pending request the current one-off group.

@@ -33,6 +33,9 @@ struct PollRequest {
     framework::Value Value;
     float Quality = 1.0f;
     std::unique_ptr<PollRequest> Next;
+    // Filled by the board classes.
+    std::int32_t Channel = 0;  // channel of the tag that opened the request
+    std::int16_t GainCode = 0; // gain register value of an analog input request
 
     PollRequest() = default;
     PollRequest(const PollRequest&) = delete;

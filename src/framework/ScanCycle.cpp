@@ -71,6 +71,10 @@ std::int32_t TBaseDLLObject::PlanScan() {
 
 RequestPtr TBaseDLLObject::MakeRequest(TagItem& tag, PollListType& list, bool write) {
     if (!JoinRequest(list, tag, write)) return nullptr;
+    return NewRequest(tag, write);
+}
+
+RequestPtr TBaseDLLObject::NewRequest(TagItem& tag, bool write) {
     auto request = std::make_unique<PollRequest>();
     request->Flags = write ? WriteFlags : PollFlags;
     request->State = write ? WriteState : PollState;

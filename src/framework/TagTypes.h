@@ -72,7 +72,7 @@ constexpr const TagType* TagTypeAt(std::int32_t typeIndex) {
 
 // Channels of a type on a board kind; NoChannels for a kind that is not a board or a type outside the table.
 constexpr ChannelRange ChannelRangeOf(std::uint8_t kind, std::int32_t typeIndex) {
-    if (!config::IsBoard(kind) || TagTypeAt(typeIndex) == nullptr) return NoChannels;
+    if (!config::IsBoard(kind) || typeIndex < 0 || typeIndex >= TagTypeCount) return NoChannels;
     const KindChannels& channels = ChannelRanges[kind];
     const auto type = static_cast<std::size_t>(typeIndex);
     return {channels.Min[type], channels.Max[type]};

@@ -1,0 +1,231 @@
+// The board classes against a recording bus: which ports are touched, with which values, in which order
+// and with which waits, and how tags become requests and values come back to them.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "boards/DLLRealize.h"
+#include "boards/ModelTables.h"
+#include "config/DevicePDB.h"
+#include "support/FakeClock.h"
+#include "support/RecordingBus.h"
+#include "support/TagDefinitions.h"
+
+using korax::boards::TDLLObject;
+using korax::framework::Value;
+using korax::test::Definitions;
+using korax::test::FakeClock;
+using korax::test::RecordingBus;
+using Access = RecordingBus::Access;
+
+namespace {
+
+constexpr std::uint8_t A100 = 0, A200 = 1, B100 = 2, C100 = 3, C200 = 4, C210 = 5, C300 = 6;
+
+class Boards : public ::testing::Test {
+protected:
+    Boards() {
+        korax::config::FillDefaultPDB(block);
+        block.Boards[0].DevType = korax::config::NoBoard;
+    }
+    void Board(int slot, std::uint8_t model, std::uint32_t base) {
+        block.Boards[slot].DevType = model;
+        block.Boards[slot].BaseAddress = base;
+    }
+    // Registers the tags; the first request is sent at once, its accesses are the first in the log.
+    bool Start(Definitions& tags) { return object.Initialise(&block, tags.List()); }
+    // Completes the current request and sends the next one (a write queued before goes first).
+    void Step() {
+        bus.log.clear();
+        object.ScanStep();
+    }
+
+    FakeClock clock;
+    korax::config::DevicePDB block{};
+    RecordingBus bus;
+    TDLLObject object{clock, true, &bus};
+};
+
+TEST_F(Boards, AnalogInputConversionSequence) {
+    Board(0, A100, 0x220);
+    block.Boards[0].ADGain[3] = 5;
+    bus.Queue(0x225, {0x00, 0x1A}); // ready, then a high byte whose upper nibble must not count
+    bus.Queue(0x224, {0x34});
+    Definitions tags;
+    tags.Add(1, "AD3", 100);
+    ASSERT_TRUE(Start(tags));
+    const std::vector<Access> expected = {
+        {'W', 0x22B, 1},    {'D', 0, 1},        {'W', 0x229, 5},    {'D', 0, 1},
+        {'W', 0x22A, 3},    {'D', 0, 5},        {'W', 0x22C, 1},    {'D', 0, 10},
+        {'R', 0x225, 0x00}, {'R', 0x225, 0x1A}, {'R', 0x224, 0x34},
+    };
+    EXPECT_EQ(bus.log, expected);
+    EXPECT_EQ(object.FindTag(1)->Value.ToDouble(), 0xA34);
+}
+
+TEST_F(Boards, A200HasNoModeByteAndTakesGainCodesModuloFour) {
+    Board(2, A200, 0x300);
+    block.Boards[2].ADGain[7] = 6; // "+/-1.25V"
+    bus.Queue(0x305, {0x10});      // not ready
+    Definitions tags;
+    tags.Add(1, "AD2:7", 100);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_FALSE(bus.log.empty());
+    EXPECT_EQ(bus.log[0], (Access{'W', 0x309, 2})) << "first write is the gain register";
+    EXPECT_EQ(bus.log.back(), (Access{'R', 0x305, 0x10})) << "not ready: no data bytes are read";
+    EXPECT_EQ(object.FindTag(1)->Value.ToDouble(), 0.0) << "the tag keeps its value";
+    EXPECT_TRUE(object.ReplyReady()) << "a conversion that is not ready still completes the request";
+}
+
+TEST_F(Boards, AnalogOutputByteOrders) {
+    Board(0, A100, 0x220);
+    Board(1, B100, 0x300);
+    Definitions tags;
+    tags.Add(1, "DA0:1", 100).Add(2, "DA1:2", 100);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_TRUE(object.WriteTag(1, Value::Real(0x123)));
+    Step();
+    EXPECT_EQ(bus.log, (std::vector<Access>{{'W', 0x226, 0x23}, {'W', 0x227, 0x01}}));
+    ASSERT_TRUE(object.WriteTag(2, Value::Real(0x7FF + 0x1000))); // bits above bit 11 are dropped
+    Step();
+    EXPECT_EQ(bus.log, (std::vector<Access>{{'W', 0x305, 0xFF}, {'W', 0x304, 0x07}}));
+}
+
+TEST_F(Boards, DigitalPortsByGroup) {
+    Board(0, C210, 0x200);
+    Board(1, C200, 0x240);
+    bus.Queue(0x203, {0x20});
+    Definitions tags;
+    tags.Add(1, "DI0:13", 100).Typed(1).Add(2, "DO1:5", 100).Typed(1).Add(3, "DI0:12", 100).Typed(1);
+    ASSERT_TRUE(Start(tags));
+    EXPECT_EQ(bus.log, (std::vector<Access>{{'R', 0x203, 0x20}}));
+    EXPECT_TRUE(object.FindTag(1)->Value.ToBool()) << "channel 13 is bit 5 of the second byte";
+    EXPECT_FALSE(object.FindTag(3)->Value.ToBool());
+    ASSERT_TRUE(object.WriteTag(2, Value::Boolean(true)));
+    Step();
+    EXPECT_EQ(bus.log, (std::vector<Access>{{'W', 0x240, 0x20}, {'W', 0x240, 0x20}})) << "written twice";
+}
+
+TEST_F(Boards, DigitalInputsShareOneRequestPerByte) {
+    Board(0, A100, 0x220);
+    Definitions tags;
+    tags.Add(1, "DI3", 100)
+        .Typed(1)
+        .Add(2, "DI5", 100)
+        .Typed(1)
+        .Add(3, "DI13", 100)
+        .Typed(1)
+        .Add(4, "DI13", 100);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_EQ(object.PollList().size(), 2u);
+    const auto& first = *object.PollList()[0];
+    const auto& second = *object.PollList()[1];
+    EXPECT_EQ(first.TagPositions, (std::vector<std::int32_t>{0, 1}));
+    EXPECT_EQ(first.ChannelLow, 0);
+    EXPECT_EQ(first.ChannelHigh, 7);
+    EXPECT_EQ(second.ChannelLow, 8);
+    EXPECT_EQ(second.ChannelHigh, 15);
+    // The byte of channels 8..15, opened by the Boolean tag at 13: bit 5 of 0x20 is set.
+    bus.Queue(0x227, {0x20});
+    while (object.CurrentRequest() != &second) Step();
+    Step(); // the current request was sent in the step that selected it; this one completes it
+    EXPECT_TRUE(object.FindTag(3)->Value.ToBool());
+    EXPECT_EQ(object.FindTag(4)->Value.ToDouble(), 0x20) << "a real tag on the opening channel gets the byte";
+}
+
+TEST_F(Boards, RealDigitalInputOnlyOnTheOpeningChannel) {
+    Board(0, A100, 0x220);
+    bus.Queue(0x226, {0x81});
+    Definitions tags;
+    tags.Add(1, "DI1", 100).Add(2, "DI2", 100).Add(3, "DI2", 100).Typed(2).Add(4, "DI0", 100).Typed(2);
+    ASSERT_TRUE(Start(tags));
+    EXPECT_EQ(object.FindTag(1)->Value.ToDouble(), 0x81);
+    EXPECT_EQ(object.FindTag(2)->Value.ToDouble(), 0.0);
+    EXPECT_EQ(object.FindTag(3)->Value.ToText(), "关") << "a text bit tag shows the state of its bit";
+    EXPECT_EQ(object.FindTag(4)->Value.ToText(), "开");
+}
+
+TEST_F(Boards, OutputBytesComposeFromSiblingTags) {
+    Board(0, A100, 0x220);
+    Definitions tags;
+    tags.Add(1, "DO2", 100).Typed(1).Add(2, "DO4", 100).Typed(1).Add(3, "DO4", 100).Typed(1);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_TRUE(object.WriteTag(1, Value::Boolean(true)));
+    Step();
+    Step();
+    EXPECT_EQ(bus.log.front(), (Access{'W', 0x22D, 0x04}));
+    ASSERT_TRUE(object.WriteTag(2, Value::Boolean(true)));
+    EXPECT_TRUE(object.FindTag(3)->Value.ToBool()) << "a written value shows in every tag of its channel";
+    bus.log.clear();
+    for (int i = 0; i < 3 && bus.log.empty(); ++i) object.ScanStep();
+    ASSERT_FALSE(bus.log.empty());
+    EXPECT_EQ(bus.log.front(), (Access{'W', 0x22D, 0x14}));
+}
+
+TEST_F(Boards, CounterTargetsAndReadings) {
+    Board(3, C100, 0x300);
+    Definitions tags;
+    tags.Add(1, "CountTarget3:2", 100).Add(2, "RunCount3:2", 100).Typed(1).Add(3, "COUNT3:2", 100);
+    ASSERT_TRUE(Start(tags));
+    korax::boards::CountTarget(3, 2) = 77;
+    ASSERT_TRUE(object.WriteTag(1, Value::Real(65536)));
+    Step();
+    EXPECT_TRUE(bus.log.empty()) << "a target is kept, not written to the board";
+    EXPECT_EQ(korax::boards::CountTarget(3, 2).load(), 0) << "only the low 16 bits are kept";
+    ASSERT_TRUE(object.WriteTag(1, Value::Real(1000)));
+    Step();
+    ASSERT_TRUE(object.WriteTag(2, Value::Boolean(false))); // the value written to RunCount is not used
+    Step();
+    EXPECT_EQ(bus.log,
+              (std::vector<Access>{
+                  {'W', 0x307, 0xB0}, {'D', 0, 1}, {'W', 0x306, 0xE8}, {'D', 0, 1}, {'W', 0x306, 0x03}}));
+    bus.Queue(0x306, {400 % 256, 400 / 256});
+    Step(); // the counter is the only polled request: read now
+    EXPECT_EQ(bus.log, (std::vector<Access>{{'R', 0x306, 400 % 256}, {'D', 0, 1}, {'R', 0x306, 400 / 256}}));
+    EXPECT_EQ(object.FindTag(3)->Value.ToDouble(), 600);
+    bus.Queue(0x306, {1200 % 256, 1200 / 256});
+    Step();
+    EXPECT_EQ(object.FindTag(3)->Value.ToDouble(), 0) << "a reading above the target counts as 0";
+    korax::boards::CountTarget(3, 2) = 0;
+}
+
+// Remembers which slots were probed.
+class ProbingObject : public TDLLObject {
+public:
+    using TDLLObject::TDLLObject;
+    bool ProbeBoard(std::int32_t slot) override {
+        probed.push_back(slot);
+        return TDLLObject::ProbeBoard(slot);
+    }
+    std::vector<std::int32_t> probed;
+};
+
+TEST_F(Boards, ConfiguredSlotsAreProbedInOrderAndOthersIgnored) {
+    Board(3, C200, 0x200);
+    Board(7, C300, 0x210);
+    block.Boards[9].DevType = 9; // not a model: an unused slot
+    ProbingObject probing(clock, true, &bus);
+    ASSERT_TRUE(probing.LoadPDB(&block));
+    // The port-access layer and the model class each check the boards once.
+    EXPECT_EQ(probing.probed, (std::vector<std::int32_t>{3, 7, 3, 7}));
+    EXPECT_TRUE(probing.BoardPresent(3));
+    EXPECT_TRUE(probing.BoardPresent(7));
+    EXPECT_FALSE(probing.BoardPresent(9));
+    korax::config::DevicePDB empty{};
+    korax::config::FillDefaultPDB(empty);
+    empty.Boards[0].DevType = korax::config::NoBoard;
+    EXPECT_FALSE(probing.LoadPDB(&empty)) << "no configured board: initialisation fails";
+}
+
+TEST_F(Boards, TagsOfAbsentBoardsGetNoRequests) {
+    Board(0, A100, 0x220);
+    Definitions tags;
+    tags.Add(1, "AD5:0", 100);
+    // Station 5 has no board: the tag is rejected by its address check and nothing is polled.
+    ASSERT_TRUE(Start(tags));
+    EXPECT_TRUE(object.PollList().empty());
+    EXPECT_TRUE(bus.log.empty());
+}
+
+} // namespace
