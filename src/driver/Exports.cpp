@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/DevicePDB.h"
+#include "devtest/DLLTest.h"
 #include "driver/DriverTexts.h"
 #include "driver/HostMemory.h"
 #include "driver/Library.h"
@@ -245,8 +246,10 @@ std::int32_t KORAX_API DLLEdDev(void*, void*) {
 HostBool KORAX_API DLLTestDev(void* block, HostBool) {
     return guarded(HostFalse, [&] {
         if (block == nullptr) return HostFalse;
+        const bool result = korax::devtest::RunDeviceTest(*static_cast<const DevicePDB*>(block));
+        // Whatever the outcome, the thread continues without a driver object.
         library::DestroyCurrent();
-        return HostFalse;
+        return ToHostBool(result);
     });
 }
 

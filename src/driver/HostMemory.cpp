@@ -13,25 +13,31 @@ namespace {
 #if defined(_WIN32)
 constexpr std::string_view ManagerLibrary = "borlndmm.dll";
 constexpr std::string_view GetMemEntry = "@Borlndmm@SysGetMem$qqri";
+constexpr std::string_view FreeMemEntry = "@Borlndmm@SysFreeMem$qqrpv";
 #else
 constexpr std::string_view ManagerLibrary = "libborlndmm.so";
 constexpr std::string_view GetMemEntry = "Borlndmm_SysGetMem";
+constexpr std::string_view FreeMemEntry = "Borlndmm_SysFreeMem";
 #endif
 
 using GetMemProc = void*(KORAX_REGISTER*)(std::int32_t size);
+using FreeMemProc = std::int32_t(KORAX_REGISTER*)(void* block);
 
 platform::DynamicLibrary manager;
 GetMemProc getMem = nullptr;
+FreeMemProc freeMem = nullptr;
 
 } // namespace
 
 void BindHostMemory() {
     manager = platform::DynamicLibrary::Load(ManagerLibrary);
-    getMem = manager.Loaded() ? reinterpret_cast<GetMemProc>(manager.Symbol(GetMemEntry)) : nullptr;
+    getMem = reinterpret_cast<GetMemProc>(manager.Symbol(GetMemEntry));
+    freeMem = reinterpret_cast<FreeMemProc>(manager.Symbol(FreeMemEntry));
 }
 
 void UnbindHostMemory(bool processExiting) {
     getMem = nullptr;
+    freeMem = nullptr;
     if (processExiting) {
         manager.Abandon();
     } else {
@@ -46,6 +52,10 @@ char* toHost(std::string_view text) {
     std::memcpy(block, text.data(), text.size());
     block[text.size()] = '\0';
     return block;
+}
+
+void ReleaseHostBlock(char* block) {
+    if (block != nullptr && freeMem != nullptr) freeMem(block);
 }
 
 void SetOutMessage(char** cell, std::string_view text) {

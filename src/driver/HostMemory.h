@@ -13,6 +13,9 @@ void UnbindHostMemory(bool processExiting);
 // handed over because the manager is missing.
 char* toHost(std::string_view text);
 
+// Gives a block this library obtained for itself back to the shared memory manager (nil: nothing).
+void ReleaseHostBlock(char* block);
+
 // Stores text in a host out-message cell (nil cell: nothing to store).
 void SetOutMessage(char** cell, std::string_view text);
 
