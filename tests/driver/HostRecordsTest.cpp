@@ -7,6 +7,10 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
+
+#include "driver/HostMemory.h"
+#include "host/HostHarness.h"
 
 using namespace korax::driver;
 using korax::framework::Value;
@@ -159,4 +163,134 @@ TEST(HostRecords, UnusableInitialValuesCountAsNone) {
     const auto def = ReadTagDefinition(*record);
     EXPECT_EQ(def.InitialValue.GetKind(), Value::Kind::Integer);
     EXPECT_EQ(def.InitialValue.ToInteger(), 7);
+}
+
+namespace {
+
+// A record whose every byte is 0xAB, so untouched bytes show.
+TagValueRec Filled() {
+    TagValueRec record;
+    std::memset(&record, 0xAB, sizeof record);
+    return record;
+}
+
+template <typename T>
+T BytesAt(const TagValueRec& record, std::size_t offset) {
+    T value;
+    std::memcpy(&value, reinterpret_cast<const std::uint8_t*>(&record) + offset, sizeof value);
+    return value;
+}
+
+TagValueRec HostRecord(std::uint8_t dataType, const void* value, std::size_t size) {
+    TagValueRec record = Filled();
+    record.DataType = dataType;
+    std::memcpy(record.Value, value, size);
+    return record;
+}
+
+} // namespace
+
+TEST(HostRecords, ValueRecordFieldsSitAtTheirOffsets) {
+    TagValueRec record = Filled();
+    WriteValueRecord(record, 0x80000001u, 45000.75, 0, 0, Value::Real(-2.25));
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
+    EXPECT_EQ(bytes[0], 0x01);
+    EXPECT_EQ(bytes[3], 0x80);
+    EXPECT_EQ(BytesAt<std::int32_t>(record, 0), -2147483647) << "read back as signed by the host";
+    EXPECT_EQ(BytesAt<double>(record, 4), 45000.75);
+    EXPECT_EQ(BytesAt<std::uint32_t>(record, 12), 0u);
+    EXPECT_EQ(bytes[16], 0);
+    EXPECT_EQ(BytesAt<double>(record, 20), -2.25);
+
+    // A special tag shows its state as an integer; a real record carries it as a double.
+    WriteValueRecord(record, 1, 0, 0, 0, Value::Integer(1));
+    EXPECT_EQ(BytesAt<double>(record, 20), 1.0);
+}
+
+TEST(HostRecords, BooleanRecordsCarryOnlyOneOrZero) {
+    const std::pair<Value, std::int32_t> cases[] = {
+        {Value::Boolean(true), 1}, {Value::Boolean(false), 0}, {Value::Real(2.5), 1},
+        {Value::Real(0.0), 0},     {Value::Integer(-1), 1},    {Value::Integer(256), 1},
+    };
+    for (const auto& [value, word] : cases) {
+        TagValueRec record = Filled();
+        WriteValueRecord(record, 7, 0, 0, 1, value);
+        EXPECT_EQ(record.DataType, 1);
+        EXPECT_EQ(BytesAt<std::int32_t>(record, 20), word) << value.ToText();
+    }
+}
+
+TEST(HostRecords, DataTypeOutsideTheThreeLeavesTheValueBytes) {
+    TagValueRec record = Filled();
+    WriteValueRecord(record, 7, 1.5, 0, 3, Value::Real(9.0));
+    EXPECT_EQ(record.DataType, 3);
+    EXPECT_EQ(BytesAt<double>(record, 4), 1.5);
+    for (const std::uint8_t byte : record.Value) EXPECT_EQ(byte, 0xAB);
+}
+
+// The texts go through the process-shared memory manager, which the library binds when it is loaded. A
+// test executable is not loaded as a library on every system, so the binding is made here explicitly.
+TEST(HostRecords, TextRecordsAreBlocksOfTheSharedManagerAndEmptyIsNil) {
+    auto& manager = korax::hosttest::Manager::Get();
+    ASSERT_TRUE(manager.Library.Loaded());
+    const auto pointer = [](const TagValueRec& record) { return BytesAt<char*>(record, 20); };
+
+    UnbindHostMemory(false);
+    TagValueRec record = Filled();
+    WriteValueRecord(record, 7, 0, 0, 2, Value::Text("开关"));
+    EXPECT_EQ(pointer(record), nullptr) << "without the manager nothing can be handed over";
+
+    BindHostMemory();
+    const std::int32_t live = manager.LiveBlocks();
+    WriteValueRecord(record, 7, 0, 0, 2, Value::Text("开关"));
+    char* text = pointer(record);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "开关");
+    EXPECT_EQ(manager.FreeMem(text), 0) << "the host must be able to release it";
+
+    WriteValueRecord(record, 7, 0, 0, 2, Value::Real(2.5));
+    text = pointer(record);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "2.5");
+    EXPECT_EQ(manager.FreeMem(text), 0);
+
+    record = Filled();
+    WriteValueRecord(record, 7, 0, 0, 2, Value::Text(""));
+    EXPECT_EQ(pointer(record), nullptr);
+    EXPECT_EQ(manager.LiveBlocks(), live) << "an empty text takes no block";
+}
+
+TEST(HostRecords, ValueRecordsAreReadByTheirDataType) {
+    const double real = 5.5;
+    const Value r = ReadValueRecord(HostRecord(0, &real, sizeof real));
+    EXPECT_EQ(r.GetKind(), Value::Kind::Real);
+    EXPECT_EQ(r.ToDouble(), 5.5);
+
+    // The whole first word decides; the bytes behind it do not.
+    const std::uint64_t secondByte = 0x100;
+    const Value high = ReadValueRecord(HostRecord(1, &secondByte, sizeof secondByte));
+    EXPECT_EQ(high.GetKind(), Value::Kind::Boolean);
+    EXPECT_TRUE(high.ToBool());
+    const std::uint64_t upperWord = 0xFFFFFFFF00000000ull;
+    EXPECT_FALSE(ReadValueRecord(HostRecord(1, &upperWord, sizeof upperWord)).ToBool());
+
+    char host[] = "abc";
+    const char* hostPointer = host;
+    const Value t = ReadValueRecord(HostRecord(2, &hostPointer, sizeof hostPointer));
+    host[0] = 'x';
+    EXPECT_EQ(t.GetKind(), Value::Kind::Text);
+    EXPECT_EQ(t.ToText(), "abc") << "the host's string is copied";
+    const char* nil = nullptr;
+    const Value none = ReadValueRecord(HostRecord(2, &nil, sizeof nil));
+    EXPECT_EQ(none.GetKind(), Value::Kind::Text);
+    EXPECT_EQ(none.ToText(), "");
+
+    // An unterminated string is read up to the limit and not a byte further.
+    const auto unterminated = std::make_unique<char[]>(65535);
+    std::memset(unterminated.get(), 'a', 65535);
+    const char* longPointer = unterminated.get();
+    EXPECT_EQ(ReadValueRecord(HostRecord(2, &longPointer, sizeof longPointer)).ToText().size(), 65535u);
+
+    for (const std::uint8_t type : {std::uint8_t{3}, std::uint8_t{255}})
+        EXPECT_TRUE(ReadValueRecord(HostRecord(type, &real, sizeof real)).IsEmpty()) << int{type};
 }

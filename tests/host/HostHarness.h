@@ -10,6 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,7 @@ namespace korax::hosttest {
 using korax::driver::HostTagDef;
 using korax::driver::TagAddrEntry;
 using korax::driver::TagTemplate;
+using korax::driver::TagValueRec;
 using korax::platform::DynamicLibrary;
 using Bool = std::uint8_t;
 
@@ -80,6 +82,10 @@ struct Driver {
     Bool(HOST_API* GetDeviceStatus)(char**) = nullptr;
     void(HOST_API* WriteLog)(Bool, char**) = nullptr;
     std::int32_t(HOST_API* AddTags)(std::uint16_t, const HostTagDef* const*, std::int32_t*) = nullptr;
+    std::int32_t(HOST_API* ReadTags)(std::uint16_t, const std::int32_t*, std::int32_t) = nullptr;
+    std::int32_t(HOST_API* WriteTags)(std::uint16_t, const TagValueRec*, std::int32_t) = nullptr;
+    Bool(HOST_API* OnDataRead)(std::int32_t*, TagValueRec*, char**) = nullptr;
+    Bool(HOST_API* OnDataWrite)(std::int32_t, const TagValueRec*, char**) = nullptr;
     std::int32_t(HOST_API* GetTags)(std::uint16_t*, TagTemplate*) = nullptr;
     void(HOST_API* GetTagAddrList)(std::int32_t, std::int32_t*, TagAddrEntry*) = nullptr;
     Bool(HOST_API* TagEdAddr)(void*, char**, Bool, char**) = nullptr;
@@ -96,6 +102,10 @@ struct Driver {
         Bind(GetDeviceStatus, "GetDeviceStatus");
         Bind(WriteLog, "WriteLog");
         Bind(AddTags, "AddTags");
+        Bind(ReadTags, "ReadTags");
+        Bind(WriteTags, "WriteTags");
+        Bind(OnDataRead, "OnDataRead");
+        Bind(OnDataWrite, "OnDataWrite");
         Bind(GetTags, "GetTags");
         Bind(GetTagAddrList, "GetTagAddrList");
         Bind(TagEdAddr, "TagEdAddr");
@@ -139,6 +149,31 @@ struct TagSet {
         }
         for (const HostTagDef& record : Records) Pointers.push_back(&record);
     }
+    // The definition of a tag of the set, to give it more than the defaults above.
+    HostTagDef& Tag(std::uint32_t id) {
+        const auto it = std::find_if(Records.begin(), Records.end(),
+                                     [id](const HostTagDef& record) { return record.TagId == id; });
+        if (it == Records.end()) throw std::invalid_argument("no tag " + std::to_string(id) + " in the set");
+        return *it;
+    }
+    TagSet& Typed(std::uint32_t id, std::uint8_t dataType, std::uint32_t scanInterval) {
+        Tag(id).DataType = dataType;
+        Tag(id).ScanInterval = scanInterval;
+        return *this;
+    }
+    // Initial values as a host passes them: a variant double, a variant Boolean (all bits set for true).
+    TagSet& Initial(std::uint32_t id, double real) { return InitialBytes(id, 5, real); }
+    TagSet& Initial(std::uint32_t id, bool truth) {
+        return InitialBytes(id, 11, static_cast<std::int16_t>(truth ? -1 : 0));
+    }
+    template <typename T>
+    TagSet& InitialBytes(std::uint32_t id, std::uint16_t variantType, T bytes) {
+        static_assert(sizeof bytes <= sizeof(HostTagDef::InitialValue));
+        Tag(id).InitialType = variantType;
+        std::memcpy(Tag(id).InitialValue, &bytes, sizeof bytes);
+        return *this;
+    }
+
     // A host's empty list is still an array, never nil.
     const HostTagDef* const* Array() const { return Pointers.empty() ? &NoDefinition : Pointers.data(); }
     static inline const HostTagDef* const NoDefinition = nullptr;
