@@ -1,0 +1,68 @@
+// The message-return paths of the entry points with a driver object in the calling thread's slot, called
+// in-process so a test can leave a pending message in the object the way the scan cycle would.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/DevicePDB.h"
+#include "driver/Exports.h"
+#include "driver/HostMemory.h"
+#include "driver/Library.h"
+
+namespace {
+
+using namespace korax::driver;
+
+// Copies a string handed out and gives its block back (strings from the driver belong to the caller).
+std::optional<std::string> Take(char* text) {
+    if (text == nullptr) return std::nullopt;
+    std::string copy(text);
+    ReleaseHostBlock(text);
+    return copy;
+}
+
+class Exports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        library::Attach(); // a statically linked test gets no load notification of its own on Win32
+        korax::config::FillDefaultPDB(block);
+        ASSERT_NE(library::CreateForThread(), nullptr);
+    }
+    void TearDown() override { library::DestroyCurrent(); }
+
+    korax::config::DevicePDB block{};
+};
+
+TEST_F(Exports, APendingMessageIsHandedOutOnce) {
+    library::Current()->SetsErrEvent("pending");
+    char* message = nullptr;
+    EXPECT_EQ(GetDeviceStatus(&message), 1);
+    EXPECT_EQ(Take(message), "pending");
+    EXPECT_EQ(GetDeviceStatus(&message), 1);
+    EXPECT_EQ(Take(message), std::nullopt);
+    EXPECT_TRUE(library::Current()->sErrEvent().empty());
+}
+
+TEST_F(Exports, WriteLogSwitchesLoggingOnlyWithAPendingMessage) {
+    auto* object = library::Current();
+    char* message = nullptr;
+    object->SetEnLog(false);
+    WriteLog(1, &message);
+    EXPECT_EQ(Take(message), std::nullopt);
+    EXPECT_FALSE(object->EnLog()) << "no pending message: nothing changes";
+    object->SetsErrEvent("pending");
+    WriteLog(1, &message);
+    Take(message);
+    EXPECT_TRUE(object->EnLog());
+    EXPECT_TRUE(object->sErrEvent().empty());
+}
+
+TEST_F(Exports, IniDriverExStoresTheAlarmEventOfTheThreadsObject) {
+    int event = 0;
+    EXPECT_EQ(IniDriverEx(&event), 1);
+    EXPECT_EQ(library::Current()->AlarmEvent(), &event);
+}
+
+} // namespace
