@@ -1,5 +1,6 @@
 #pragma once
 #include <string_view>
+#include <utility>
 
 namespace korax::platform {
 
@@ -8,9 +9,15 @@ class DynamicLibrary {
 public:
     DynamicLibrary() = default;
     static DynamicLibrary Load(std::string_view name);
-    ~DynamicLibrary();
-    DynamicLibrary(DynamicLibrary&& other) noexcept;
-    DynamicLibrary& operator=(DynamicLibrary&& other) noexcept;
+    ~DynamicLibrary() { Free(); }
+    DynamicLibrary(DynamicLibrary&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    DynamicLibrary& operator=(DynamicLibrary&& other) noexcept {
+        if (this != &other) {
+            Free();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
     DynamicLibrary(const DynamicLibrary&) = delete;
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 

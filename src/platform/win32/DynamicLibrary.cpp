@@ -14,21 +14,6 @@ DynamicLibrary DynamicLibrary::Load(std::string_view name) {
     return library;
 }
 
-DynamicLibrary::~DynamicLibrary() {
-    Free();
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Free();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
-
 void* DynamicLibrary::Symbol(std::string_view name) const {
     if (handle_ == nullptr) return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), std::string(name).c_str()));
