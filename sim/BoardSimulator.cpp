@@ -14,8 +14,8 @@ namespace {
 using boards::Model;
 using boards::TagKind;
 
-// Each DA channel occupies a low and a high register, so channel c sits 2c above channel 0's registers.
-constexpr std::int32_t DaPortsPerChannel = 2;
+using boards::AdNotReadyBit;
+using boards::DaPortsPerChannel;
 // What an undriven data bus reads as.
 constexpr std::uint8_t OpenBus = 0xFF;
 constexpr std::uint8_t LowNibble = 0x0F;

@@ -33,7 +33,6 @@ enum class Waveform : std::uint8_t { Ramp, Sine };
 // Highest code of the 12-bit converters and DA outputs.
 inline constexpr std::uint16_t MaxCode = 0x0FFF;
 // Status bit the converter reports while a conversion is still running.
-inline constexpr std::uint8_t AdNotReadyBit = 0x10;
 
 class BoardSimulator : public boards::PortBus {
 public:

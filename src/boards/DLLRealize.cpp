@@ -22,7 +22,6 @@ constexpr std::uint32_t ConversionTime = 10;
 constexpr std::uint32_t CounterSettle = 1;
 constexpr std::uint8_t StartConversion = 1;
 constexpr std::uint8_t SingleConversionMode = 1;
-constexpr std::uint8_t NotReady = 0x10;
 constexpr std::uint32_t DaHighMask = 0x0F;
 constexpr std::int32_t A200GainCodes = 4; // its gain register takes four codes
 constexpr std::uint8_t KindA200 = 1;
@@ -162,7 +161,7 @@ std::optional<std::uint32_t> TDLLObject::ReadAD(const PollRequest& request) {
     Bus().Delay(ChannelSettle);
     WritePort(At(board, ports.AdStart), StartConversion);
     Bus().Delay(ConversionTime);
-    if ((ReadPort(At(board, ports.AdStatus)) & NotReady) != 0) return std::nullopt;
+    if ((ReadPort(At(board, ports.AdStatus)) & AdNotReadyBit) != 0) return std::nullopt;
     const std::uint32_t high = ReadPort(At(board, ports.AdStatus));
     const std::uint32_t low = ReadPort(At(board, ports.AdLow));
     return (high & DaHighMask) * 256 + low;
@@ -171,7 +170,7 @@ std::optional<std::uint32_t> TDLLObject::ReadAD(const PollRequest& request) {
 void TDLLObject::WriteDA(const PollRequest& request) {
     const Board board = BoardOf(PDB(), request.Station);
     const auto value = static_cast<std::uint32_t>(request.Value.ToInteger());
-    const std::int32_t pair = 2 * request.Channel;
+    const std::int32_t pair = DaPortsPerChannel * request.Channel;
     WritePort(At(board, board.Ports.DaLow, pair), Low(value));
     WritePort(At(board, board.Ports.DaHigh, pair), static_cast<std::uint8_t>((value >> 8) & DaHighMask));
 }

@@ -241,6 +241,10 @@ constexpr const Model* ModelOf(std::uint8_t devType) {
     return config::IsBoard(devType) ? &Models[devType] : nullptr;
 }
 
+// Register protocol facts shared by every model that has the register.
+inline constexpr std::uint8_t AdNotReadyBit = 0x10;  // in the status byte: conversion not finished
+inline constexpr std::int32_t DaPortsPerChannel = 2; // a low and a high register per output channel
+
 // Counter control bytes by channel: 0x30, 0x70, 0xB0; any other channel 0x00.
 inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {0x30, 0x70, 0xB0};
 
