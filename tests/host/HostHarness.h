@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/DevicePDB.h"
 #include "driver/EditorRecords.h"
 #include "driver/HostRecords.h"
 #include "platform/DynamicLibrary.h"
@@ -184,6 +185,22 @@ struct Block {
     std::vector<std::uint8_t> Bytes = std::vector<std::uint8_t>(PdbLength);
     explicit Block(Driver& driver) { driver.FullPDB(Bytes.data()); }
     void* Data() { return Bytes.data(); }
+
+    // The block as the driver reads it; a host block may sit at any address, so no alignment is assumed.
+    config::DevicePDB& Pdb() { return *reinterpret_cast<config::DevicePDB*>(Bytes.data()); }
+    // Every slot unused, as a wizard leaves a block whose boards were all removed.
+    Block& WithoutBoards() {
+        for (config::BoardEntry& entry : Pdb().Boards) entry.DevType = config::NoBoard;
+        return *this;
+    }
+    // A board of a model (code 0..6) in a slot, numbered like its slot so the slot is its station.
+    Block& WithBoard(std::int32_t slot, std::uint8_t model, std::uint32_t base) {
+        config::BoardEntry& entry = Pdb().Boards[slot];
+        entry.BoardNo = slot;
+        entry.DevType = model;
+        entry.BaseAddress = base;
+        return *this;
+    }
 };
 
 class HostTest : public ::testing::Test {

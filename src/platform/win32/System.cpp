@@ -30,7 +30,7 @@ void ShowConfirmMessage(std::string_view gbkText) {
             MultiByteToWideChar(kGbkCodePage, 0, gbkText.data(), length, text.data(), wideLength);
         }
     }
-    MessageBoxW(nullptr, text.c_str(), L"Confirm", MB_OK | MB_TASKMODAL);
+    MessageBoxW(nullptr, text.c_str(), L"Confirm", MB_OK | MB_ICONQUESTION | MB_TASKMODAL);
 }
 
 void PortOut(std::uint16_t port, std::uint8_t value) {
