@@ -11,6 +11,9 @@
 #include "driver/HostMemory.h"
 #include "driver/Library.h"
 #include "platform/Event.h"
+#ifdef _WIN32
+#include "wizard/win32/Wizard.h"
+#endif
 
 using korax::config::DevicePDB;
 using korax::driver::DriverObject;
@@ -239,8 +242,19 @@ HostBool KORAX_API OnDataWrite(std::int32_t count, const TagValueRec* records, c
     });
 }
 
-std::int32_t KORAX_API DLLEdDev(void*, void*) {
-    return WizardNotAccepted;
+std::int32_t KORAX_API DLLEdDev(void* window, void* block) {
+    return guarded(WizardNotAccepted, [&] {
+#ifdef _WIN32
+        // Without a block there is nothing to edit and no page opens.
+        if (block == nullptr) return WizardNotAccepted;
+        return korax::wizard::win32::EditDevice(window, static_cast<DevicePDB*>(block));
+#else
+        // The wizard's windows exist on Win32 only.
+        static_cast<void>(window);
+        static_cast<void>(block);
+        return WizardNotAccepted;
+#endif
+    });
 }
 
 HostBool KORAX_API DLLTestDev(void* block, HostBool) {

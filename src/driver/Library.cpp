@@ -1,6 +1,7 @@
 #include "driver/Library.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct State {
 };
 
 std::unique_ptr<State> state;
+
+// Outside the state, so a clock handed in before a reload still applies after it; nil is the system clock.
+std::atomic<platform::Clock*> objectClock{nullptr};
 
 // Takes the object out of the application object's list and destroys it outside the lock (its close may
 // take time and must not hold up other threads).
@@ -85,7 +89,8 @@ DriverObject* Current() {
 
 DriverObject* CreateForThread() {
     if (!state) return nullptr;
-    auto object = std::make_unique<DriverObject>(platform::SystemClock(), true);
+    platform::Clock* clock = objectClock.load();
+    auto object = std::make_unique<DriverObject>(clock != nullptr ? *clock : platform::SystemClock(), true);
     DriverObject* raw = object.get();
     {
         const std::lock_guard lock(state->ObjectsLock);
@@ -98,6 +103,10 @@ DriverObject* CreateForThread() {
 void DestroyCurrent() {
     if (!state) return;
     state->Slot.RunCleanup();
+}
+
+void UseClock(platform::Clock& clock) {
+    objectClock.store(&clock);
 }
 
 platform::Event* InitEvent() {

@@ -32,6 +32,9 @@ DriverObject* Current();
 DriverObject* CreateForThread();
 // Destroys the calling thread's object (if any) and sets its slot to nil.
 void DestroyCurrent();
+// Clock of the driver objects created from now on (the system clock until this is called). Objects
+// already made keep theirs, so the clock must outlive every object created while it is in use.
+void UseClock(platform::Clock& clock);
 // The initialisation lock; nil when it could not be created.
 platform::Event* InitEvent();
 // Objects the application object holds (diagnostics).

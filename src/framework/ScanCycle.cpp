@@ -57,8 +57,12 @@ std::int32_t TBaseDLLObject::PlanScan() {
         const auto factor =
             static_cast<std::int32_t>(std::nearbyint(static_cast<double>(MinScanBase) / base));
         base = MinScanBase;
+        // A weight that already stands for an interval of weeks stays at the largest one instead of
+        // overflowing.
         for (const RequestPtr& request : PollList_) {
-            if (request->Weight != 1) request->Weight *= factor;
+            if (request->Weight != 1)
+                request->Weight = static_cast<std::int32_t>(
+                    std::min<std::int64_t>(std::int64_t{request->Weight} * factor, INT32_MAX));
         }
     }
     MinCycleMs_ = PlanBase;
@@ -123,7 +127,10 @@ bool TBaseDLLObject::FinishRequest() {
         current.Countdown = current.Weight;
     } else {
         current.Quality = std::max(current.Quality, LowestQuality);
-        current.Countdown = static_cast<std::int32_t>(static_cast<float>(current.Weight) / current.Quality);
+        // A large weight backed off a hundredfold leaves the counter's range: it stays at the largest.
+        const float countdown = static_cast<float>(current.Weight) / current.Quality;
+        current.Countdown =
+            countdown < static_cast<float>(INT32_MAX) ? static_cast<std::int32_t>(countdown) : INT32_MAX;
     }
     if (current.Next) {
         CurrentRequest_ = current.Next.get();
@@ -161,6 +168,15 @@ void TBaseDLLObject::NextRequest() {
     const auto size = static_cast<std::int32_t>(PollList_.size());
     bool firstPass = true;
     bool passedFastest = false;
+    // While every countdown is above 2, a round of the first pass only counts each request down by one
+    // and passes them all: those rounds are taken at once. A slow request (a long interval, a backed-off
+    // one) would otherwise cost a loop turn per skip, millions for an interval of hours, in one scan step.
+    std::int32_t lowest = INT32_MAX;
+    for (const RequestPtr& request : PollList_) lowest = std::min(lowest, request->Countdown);
+    if (lowest > 2) {
+        for (const RequestPtr& request : PollList_) request->Countdown -= lowest - 2;
+        if (FastestRequest_ >= 0 && FastestRequest_ < size) passedFastest = true;
+    }
     PollRequest* head = nullptr;
     do {
         RequestIndex_ = (RequestIndex_ + 1) % size;

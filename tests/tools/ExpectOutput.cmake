@@ -1,0 +1,53 @@
+# Runs a command and checks its exit code and its output (standard output and error together).
+#   COMMAND      the command and its arguments, separated by @@
+#   ENVIRONMENT  NAME=VALUE pairs for it, separated by @@ (optional)
+#   EXPECT_CODE  the exit code it must end with
+#   EXPECT       regular expressions the output must match, separated by @@
+#   DISTINCT     optional: a regular expression with one group, whose captures must take at least
+#                DISTINCT_COUNT different values (a value that changes while the command runs)
+#   TIMEOUT      seconds (default 600)
+cmake_minimum_required(VERSION 3.25)
+
+string(REPLACE "@@" ";" command "${COMMAND}")
+if(DEFINED ENVIRONMENT AND NOT ENVIRONMENT STREQUAL "")
+  string(REPLACE "@@" ";" pairs "${ENVIRONMENT}")
+  foreach(pair IN LISTS pairs)
+    string(FIND "${pair}" "=" equals)
+    string(SUBSTRING "${pair}" 0 ${equals} name)
+    math(EXPR from "${equals} + 1")
+    string(SUBSTRING "${pair}" ${from} -1 value)
+    set(ENV{${name}} "${value}")
+  endforeach()
+endif()
+if(NOT DEFINED TIMEOUT)
+  set(TIMEOUT 600)
+endif()
+
+execute_process(COMMAND ${command} OUTPUT_VARIABLE output ERROR_VARIABLE output RESULT_VARIABLE code
+  TIMEOUT ${TIMEOUT})
+message("${output}")
+
+set(failed FALSE)
+if(NOT code STREQUAL "${EXPECT_CODE}")
+  message(SEND_ERROR "exit code ${code}, expected ${EXPECT_CODE}")
+  set(failed TRUE)
+endif()
+string(REPLACE "@@" ";" patterns "${EXPECT}")
+foreach(pattern IN LISTS patterns)
+  if(NOT output MATCHES "${pattern}")
+    message(SEND_ERROR "output does not match: ${pattern}")
+  endif()
+endforeach()
+if(DEFINED DISTINCT)
+  string(REGEX MATCHALL "${DISTINCT}" matches "${output}")
+  set(values "")
+  foreach(match IN LISTS matches)
+    string(REGEX REPLACE "${DISTINCT}" "\\1" value "${match}")
+    list(APPEND values "${value}")
+  endforeach()
+  list(REMOVE_DUPLICATES values)
+  list(LENGTH values count)
+  if(count LESS DISTINCT_COUNT)
+    message(SEND_ERROR "${DISTINCT} took ${count} different values, expected at least ${DISTINCT_COUNT}")
+  endif()
+endif()

@@ -1,0 +1,261 @@
+#include "host/TagFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "common/TextCodec.h"
+
+namespace korax::tools::host {
+
+namespace {
+
+constexpr std::array<std::string_view, 3> TypeNames = {"real", "bool", "string"};
+
+struct TypeWord {
+    std::string_view Word;
+    DataType Type;
+};
+constexpr std::array<TypeWord, 9> TypeWords = {{
+    {"real", DataType::Real},
+    {"0", DataType::Real},
+    {"bool", DataType::Boolean},
+    {"boolean", DataType::Boolean},
+    {"1", DataType::Boolean},
+    {"string", DataType::Text},
+    {"text", DataType::Text},
+    {"2", DataType::Text},
+    {"double", DataType::Real},
+}};
+
+struct TruthWord {
+    std::string_view Word;
+    bool Truth;
+};
+constexpr std::array<TruthWord, 8> TruthWords = {{
+    {"true", true},
+    {"false", false},
+    {"1", true},
+    {"0", false},
+    {"on", true},
+    {"off", false},
+    {"yes", true},
+    {"no", false},
+}};
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    return out;
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    return text;
+}
+
+// The fields of one line, trimmed; nothing when a quote is left open.
+std::optional<std::vector<std::string>> SplitFields(std::string_view line) {
+    std::vector<std::string> fields;
+    std::string field;
+    bool quoted = false;
+    bool wasQuoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"' && Trim(field).empty()) {
+            field.clear();
+            quoted = wasQuoted = true;
+        } else if (c == ',') {
+            fields.push_back(wasQuoted ? field : std::string(Trim(field)));
+            field.clear();
+            wasQuoted = false;
+        } else if (!(wasQuoted && std::isspace(static_cast<unsigned char>(c)))) {
+            field += c;
+        }
+    }
+    if (quoted) return std::nullopt;
+    fields.push_back(wasQuoted ? field : std::string(Trim(field)));
+    return fields;
+}
+
+std::optional<std::uint64_t> Unsigned(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+TagFileError::TagFileError(const std::string& file, int line, const std::string& reason)
+    : std::runtime_error(file + " line " + std::to_string(line) + ": " + reason), line_(line) {}
+
+std::optional<DataType> ParseDataType(std::string_view text) {
+    const std::string word = Lower(Trim(text));
+    for (const TypeWord& entry : TypeWords) {
+        if (entry.Word == word) return entry.Type;
+    }
+    return std::nullopt;
+}
+
+std::string_view DataTypeName(DataType type) {
+    const auto index = static_cast<std::size_t>(type);
+    return index < TypeNames.size() ? TypeNames[index] : "unknown";
+}
+
+std::optional<TagValue> ParseValue(DataType type, std::string_view text, std::string& reason) {
+    TagValue value;
+    value.Type = type;
+    switch (type) {
+    case DataType::Real: {
+        const std::string trimmed(Trim(text));
+        char* end = nullptr;
+        value.Real = std::strtod(trimmed.c_str(), &end);
+        // strtod also reads "nan" and "inf"; the driver takes numbers only.
+        if (trimmed.empty() || end != trimmed.c_str() + trimmed.size() || !std::isfinite(value.Real)) {
+            reason = "\"" + std::string(text) + "\" is not a number";
+            return std::nullopt;
+        }
+        return value;
+    }
+    case DataType::Boolean: {
+        const std::string word = Lower(Trim(text));
+        for (const TruthWord& entry : TruthWords) {
+            if (entry.Word == word) {
+                value.Truth = entry.Truth;
+                return value;
+            }
+        }
+        reason = "\"" + std::string(text) + "\" is not a Boolean (true/false, 1/0, on/off, yes/no)";
+        return std::nullopt;
+    }
+    case DataType::Text:
+        value.Text = std::string(text);
+        return value;
+    }
+    reason = "unknown data type";
+    return std::nullopt;
+}
+
+std::string ValueText(const TagValue& value) {
+    switch (value.Type) {
+    case DataType::Real: {
+        std::ostringstream out;
+        out.precision(15);
+        out << value.Real;
+        return out.str();
+    }
+    case DataType::Boolean:
+        return value.Truth ? "true" : "false";
+    case DataType::Text:
+        return "\"" + value.Text + "\"";
+    }
+    return "?";
+}
+
+std::vector<TagListEntry> ParseTagFile(std::string_view text, const std::string& fileName) {
+    // A byte order mark some editors put first.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<TagListEntry> tags;
+    std::map<std::uint32_t, int> idLines;
+    std::map<std::string, int> nameLines;
+    bool headerAllowed = true;
+    int lineNumber = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::string_view trimmed = Trim(line);
+        if (trimmed.empty() || trimmed.front() == '#') {
+            if (end == text.size()) break;
+            continue;
+        }
+        const auto fail = [&](const std::string& reason) {
+            throw TagFileError(fileName, lineNumber, reason);
+        };
+        const auto fields = SplitFields(line);
+        if (!fields) fail("a quote is not closed");
+        if (headerAllowed && Lower((*fields)[0]) == "id") {
+            headerAllowed = false;
+            continue;
+        }
+        headerAllowed = false;
+        if (fields->size() < 5 || fields->size() > 6) {
+            fail("expected 5 or 6 fields (id, name, address, data type, scan interval[, initial value]), "
+                 "found " +
+                 std::to_string(fields->size()));
+        }
+        const std::vector<std::string>& f = *fields;
+        TagListEntry tag;
+        tag.Line = lineNumber;
+
+        const auto id = Unsigned(f[0]);
+        if (!id || *id > MaxTagId) {
+            fail("id \"" + f[0] + "\" is not a number 0.." + std::to_string(MaxTagId) +
+                 " (the driver indexes a table by id: keep ids small)");
+        }
+        tag.Id = static_cast<std::uint32_t>(*id);
+        if (const auto seen = idLines.find(tag.Id); seen != idLines.end()) {
+            fail("id " + f[0] + " is already used on line " + std::to_string(seen->second));
+        }
+
+        tag.Name = f[1];
+        if (tag.Name.empty()) fail("the name is empty");
+        if (tag.Name.find('=') != std::string::npos)
+            fail("the name holds '=', which separates name and value in writes");
+        if (Utf8ToGbk(tag.Name).size() > NameBytes) {
+            fail("the name \"" + tag.Name + "\" is longer than " + std::to_string(NameBytes) + " bytes");
+        }
+        if (const auto seen = nameLines.find(tag.Name); seen != nameLines.end()) {
+            fail("the name \"" + tag.Name + "\" is already used on line " + std::to_string(seen->second));
+        }
+
+        tag.Address = f[2];
+        if (tag.Address.empty()) fail("the address is empty");
+        if (Utf8ToGbk(tag.Address).size() > AddressBytes) {
+            fail("the address is longer than " + std::to_string(AddressBytes) + " bytes");
+        }
+
+        const auto type = ParseDataType(f[3]);
+        if (!type) fail("data type \"" + f[3] + "\" is not real, bool or string");
+        tag.Type = *type;
+
+        const auto interval = Unsigned(f[4]);
+        if (!interval || *interval > UINT32_MAX) {
+            fail("scan interval \"" + f[4] + "\" is not a number of milliseconds");
+        }
+        tag.ScanInterval = static_cast<std::uint32_t>(*interval);
+
+        if (f.size() == 6 && !f[5].empty()) {
+            std::string reason;
+            tag.Initial = ParseValue(tag.Type, f[5], reason);
+            if (!tag.Initial) fail("initial value: " + reason);
+        }
+        idLines[tag.Id] = lineNumber;
+        nameLines[tag.Name] = lineNumber;
+        tags.push_back(std::move(tag));
+        if (end == text.size()) break;
+    }
+    return tags;
+}
+
+} // namespace korax::tools::host

@@ -1,0 +1,67 @@
+#pragma once
+// The tag list a person gives korax-host: a CSV file, one tag a line,
+//   id, name, address, data type, scan interval in ms[, initial value]
+// Blank lines and lines starting with '#' are skipped, and so is a first line whose first field is "id".
+// Fields may be quoted with '"' (a doubled quote inside stands for one). Text is UTF-8.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korax::tools::host {
+
+// The data type codes of the driver's records.
+enum class DataType : std::uint8_t { Real = 0, Boolean = 1, Text = 2 };
+
+// A value as the host holds it; text in UTF-8.
+struct TagValue {
+    DataType Type = DataType::Real;
+    double Real = 0;
+    bool Truth = false;
+    std::string Text;
+    bool operator==(const TagValue&) const = default;
+};
+
+struct TagListEntry {
+    std::uint32_t Id = 0;
+    std::string Name; // UTF-8
+    std::string Address;
+    DataType Type = DataType::Real;
+    std::uint32_t ScanInterval = 0;
+    std::optional<TagValue> Initial;
+    int Line = 0;
+};
+
+// The driver keeps a table indexed by tag id, so ids must stay small.
+inline constexpr std::uint32_t MaxTagId = 65535;
+// Field widths of the driver's tag definition record, in GBK bytes.
+inline constexpr std::size_t NameBytes = 32;
+inline constexpr std::size_t AddressBytes = 64;
+
+// A line the tag file cannot take; what() reads "FILE line N: reason".
+class TagFileError : public std::runtime_error {
+public:
+    TagFileError(const std::string& file, int line, const std::string& reason);
+    int Line() const { return line_; }
+
+private:
+    int line_;
+};
+
+// Every tag of the file, in file order; throws TagFileError at the first bad line.
+std::vector<TagListEntry> ParseTagFile(std::string_view text, const std::string& fileName);
+
+// "real", "bool"/"boolean", "string"/"text" or the code 0..2, in any case.
+std::optional<DataType> ParseDataType(std::string_view text);
+std::string_view DataTypeName(DataType type);
+
+// A value of a data type from text: a real number; true/false, 1/0, on/off, yes/no; any text. Nothing,
+// with the reason, when the text does not fit the type.
+std::optional<TagValue> ParseValue(DataType type, std::string_view text, std::string& reason);
+
+// How the host shows a value: reals with up to 15 significant digits, true/false, text in quotes.
+std::string ValueText(const TagValue& value);
+
+} // namespace korax::tools::host

@@ -1,0 +1,120 @@
+// korax-host: runs the driver the way a host runtime does, from a console, so that integrators and service
+// engineers can see what it reports without the full host.
+#include <deque>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <CLI/CLI.hpp>
+
+#include "common/Console.h"
+#include "host/HostRun.h"
+
+namespace {
+
+using namespace korax::tools;
+
+// Lines typed while the scan runs, read on a thread of their own so the scan never waits for a key.
+// The driver is only ever called from the main thread; this one just queues text.
+class TypedLines {
+public:
+    void Start() {
+        std::thread([this] {
+            std::string line;
+            while (std::getline(std::cin, line)) {
+                const std::lock_guard lock(mutex_);
+                lines_.push_back(line);
+            }
+        }).detach(); // blocked in a read at exit; the process ends it
+    }
+    std::optional<std::string> Next() {
+        const std::lock_guard lock(mutex_);
+        if (lines_.empty()) return std::nullopt;
+        std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        return line;
+    }
+
+private:
+    std::mutex mutex_;
+    std::deque<std::string> lines_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    host::HostOptions options;
+    std::vector<std::string> writes;
+    bool plain = false;
+    bool noInput = false;
+
+    CLI::App app{
+        "Loads the korax24 driver as a host runtime does: initialises it with a parameter block and a "
+        "tag list, calls OnDataRead every DetectScanTime ms and shows the tags as they change.",
+        "korax-host"};
+    app.add_option(
+        "--tags", options.TagPath,
+        "tag list, CSV: id, name, address, data type (real|bool|string), scan interval ms[, initial]");
+    app.add_option("--pdb", options.BlockPath,
+                   "parameter block file (the driver's factory block when omitted)");
+    app.add_option("--duration", options.DurationSeconds,
+                   "seconds to scan (until Ctrl+C or quit when omitted)")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--write", writes, "NAME=VALUE[@SECONDS]: write a tag, at once or that far into the scan");
+    app.add_option("--scenario,--simulate", options.ScenarioPath,
+                   "board simulator scenario for the port I/O library stand-in");
+    app.add_option("--driver", options.DriverName,
+                   "driver library to load (default: korax24.dll beside the host)");
+    app.add_option("--check-address", options.CheckAddresses,
+                   "check and normalise a tag address (TagEdAddr)");
+    app.add_flag("--test", options.Test, "run the driver's device test (DLLTestDev)");
+    app.add_flag("--edit", options.Edit,
+                 "open the configuration wizard on the block (DLLEdDev); save when accepted");
+    app.add_flag("--plain", plain, "one line per change even on a terminal");
+    app.add_flag("--no-input", noInput, "do not read NAME=VALUE lines from standard input");
+
+    try {
+        const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        if (!reversed.empty()) reversed.pop_back();
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = app.exit(error, out, err);
+        WriteUtf8(Stream::Out, out.str());
+        WriteUtf8(Stream::Error, err.str());
+        return code == 0 ? host::HostDone : host::HostBadInput;
+    }
+    if (options.TagPath.empty() && !options.Edit && !options.Test && options.CheckAddresses.empty()) {
+        WriteUtf8(Stream::Error,
+                  "korax-host: nothing to do: --tags FILE scans; --edit, --test and --check-address "
+                  "work on the block. --help lists every option.\n");
+        return host::HostBadInput;
+    }
+    for (const std::string& text : writes) {
+        std::string reason;
+        const auto write = host::ParseWriteOption(text, reason);
+        if (!write) {
+            WriteUtf8(Stream::Error, "korax-host: error: --write " + reason + "\n");
+            return host::HostBadInput;
+        }
+        options.Writes.push_back(*write);
+    }
+
+    options.Live = !plain && !options.TagPath.empty() && StdoutIsTerminal() && EnableCursorControl();
+    options.TakesInput = !noInput && !options.TagPath.empty();
+    TypedLines typed;
+    if (options.TakesInput) typed.Start();
+    CatchInterrupts();
+
+    host::HostConsole console;
+    console.Write = [](std::string_view text) { WriteUtf8(Stream::Out, text); };
+    console.WriteError = [](std::string_view text) { WriteUtf8(Stream::Error, text); };
+    console.ReadLine = [&typed] { return typed.Next(); };
+    console.StopRequested = [] { return InterruptRequested(); };
+    console.Size = [] { return StdoutTerminalSize(); };
+    return host::RunHost(options, console);
+}

@@ -1,0 +1,13 @@
+#pragma once
+// The commands of korax-pdb, callable in-process: arguments as the command line gives them (the first is
+// the program's name), UTF-8 text out. Returns the exit code: 0 done, 1 refused input (nothing written),
+// 2 a command line it does not understand.
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace korax::tools::pdb {
+
+int RunPdbTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+} // namespace korax::tools::pdb
