@@ -71,6 +71,11 @@ void SetVariable(const char* name, const std::string& value) {
 void ClearVariable(const char* name) {
     unsetenv(name);
 }
+std::optional<std::string> Variable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
 unsigned long ProcessId() {
     return static_cast<unsigned long>(getpid());
 }
@@ -336,8 +341,6 @@ TEST_F(BoardHost, FreeDriverReleasesThePortLibrary) {
     }
 }
 
-#if defined(_WIN32)
-
 // Copies of this program run from folders whose port I/O library lacks "in_port" or is missing; the
 // build places them there and names the case in KORAX_TEST_VARIANT.
 class PortLibraryVariant : public HostTest {
@@ -362,6 +365,27 @@ protected:
 };
 
 const std::string Piece = "：端口操作驱动库";
+
+#if !defined(_WIN32)
+
+// Without a port I/O library beside the driver, Linux needs the system's leave to touch the ports; a
+// refusal fails the initialisation with a message instead of a fault at the first access.
+TEST_F(PortLibraryVariant, RefusedPortAccessFailsInitialisation) {
+    if (*variant_ != "noport") GTEST_SKIP() << "a port I/O library is beside the driver here";
+    std::optional<std::string> note;
+    Block block(*driver);
+    const TagSet none{};
+    char* message = nullptr;
+    // No tags: nothing is polled, so even where access is granted no port is touched.
+    const bool result = driver->IniDriver(0, none.Array(), block.Data(), &message) != 0;
+    note = Take(message);
+    if (result) GTEST_SKIP() << "this machine grants direct port access";
+    ASSERT_TRUE(note);
+    EXPECT_NE(note->find(Piece + "无法取得I/O端口访问权限："), std::string::npos) << *note;
+    EXPECT_EQ(driver->DetectScanTime(), 500) << "the object exists but never initialised";
+}
+
+#else
 
 // The moment the message was made, in the system's short date and long time format.
 void ExpectMomentBefore(const std::string& message) {
