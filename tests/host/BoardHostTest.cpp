@@ -40,10 +40,6 @@ constexpr std::uint8_t ModelA200 = 1;
 constexpr std::uint8_t ModelB100 = 2;
 constexpr std::uint8_t ModelC100 = 3;
 
-constexpr std::uint8_t RealType = 0;
-constexpr std::uint8_t BooleanType = 1;
-constexpr std::uint8_t TextType = 2;
-
 constexpr const char* ScenarioVariable = "KORAX_SIM_SCENARIO";
 
 // The stand-in reads its variable with GetEnvironmentVariableA on Win32, which does not see the C
@@ -104,21 +100,6 @@ struct Reading {
     std::int32_t Word = 0;
     std::optional<std::string> Text;
 };
-
-TagValueRec Record(std::int32_t tagId, std::uint8_t dataType, const void* value, std::size_t size) {
-    TagValueRec record;
-    std::memset(&record, 0, sizeof record);
-    record.TagId = tagId;
-    record.DataType = dataType;
-    std::memcpy(record.Value, value, size);
-    return record;
-}
-TagValueRec RealRecord(std::int32_t tagId, double value) {
-    return Record(tagId, RealType, &value, sizeof value);
-}
-TagValueRec WordRecord(std::int32_t tagId, std::int32_t word) {
-    return Record(tagId, BooleanType, &word, sizeof word);
-}
 
 class BoardHost : public HostTest {
 protected:

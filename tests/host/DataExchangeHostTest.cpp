@@ -30,9 +30,6 @@ const std::string Timeout = "通讯超时错，期待设备应答";
 const std::string SeriousFault = "严重故障：连续通讯失败，请检查线路和设备";
 const std::string LinkNormal = "通信线路正常";
 
-constexpr std::uint8_t RealType = 0;
-constexpr std::uint8_t BooleanType = 1;
-constexpr std::uint8_t TextType = 2;
 constexpr std::size_t RecordSize = 28;
 constexpr std::uint8_t Untouched = 0xCD; // fills the host's array before each call
 
@@ -97,26 +94,6 @@ double LocalNow() {
     const sys_days today{year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
     const auto days = (today - sys_days{year{1899} / 12 / 30}).count();
     return static_cast<double>(days) + (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
-}
-
-TagValueRec Record(std::int32_t tagId, std::uint8_t dataType, const void* value, std::size_t size) {
-    TagValueRec record;
-    std::memset(&record, 0, sizeof record);
-    record.TagId = tagId;
-    record.TimeStamp = -1; // ignored on input
-    record.Status = 0xFFFFFFFFu;
-    record.DataType = dataType;
-    std::memcpy(record.Value, value, size);
-    return record;
-}
-TagValueRec RealRecord(std::int32_t tagId, double value) {
-    return Record(tagId, RealType, &value, sizeof value);
-}
-TagValueRec WordRecord(std::int32_t tagId, std::int32_t word) {
-    return Record(tagId, BooleanType, &word, sizeof word);
-}
-TagValueRec TextRecord(std::int32_t tagId, const char* text) {
-    return Record(tagId, TextType, &text, sizeof text);
 }
 
 class DataExchange : public HostTest {

@@ -234,4 +234,31 @@ protected:
     std::int32_t badBefore = 0;
 };
 
+// Data type codes of the host's records.
+inline constexpr std::uint8_t RealType = 0;
+inline constexpr std::uint8_t BooleanType = 1;
+inline constexpr std::uint8_t TextType = 2;
+
+// A value record as a host fills it for OnDataWrite or WriteTags.
+using korax::driver::TagValueRec;
+inline TagValueRec Record(std::int32_t tagId, std::uint8_t dataType, const void* value, std::size_t size) {
+    TagValueRec record;
+    std::memset(&record, 0, sizeof record);
+    record.TagId = tagId;
+    record.TimeStamp = -1; // ignored on input
+    record.Status = 0xFFFFFFFFu;
+    record.DataType = dataType;
+    std::memcpy(record.Value, value, size);
+    return record;
+}
+inline TagValueRec RealRecord(std::int32_t tagId, double value) {
+    return Record(tagId, RealType, &value, sizeof value);
+}
+inline TagValueRec WordRecord(std::int32_t tagId, std::int32_t word) {
+    return Record(tagId, BooleanType, &word, sizeof word);
+}
+inline TagValueRec TextRecord(std::int32_t tagId, const char* text) {
+    return Record(tagId, TextType, &text, sizeof text);
+}
+
 } // namespace korax::hosttest

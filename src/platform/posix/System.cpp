@@ -14,29 +14,6 @@ void ShowConfirmMessage(std::string_view gbkText) {
     std::fprintf(stderr, "Confirm: %.*s\n", static_cast<int>(gbkText.size()), gbkText.data());
 }
 
-#if defined(__i386__) || defined(__x86_64__)
-
-// Faults unless the process was granted the ports (ioperm/iopl); callers reach this only on real hardware.
-void PortOut(std::uint16_t port, std::uint8_t value) {
-    asm volatile("outb %0, %1" : : "a"(value), "Nd"(port));
-}
-
-std::uint8_t PortIn(std::uint16_t port) {
-    std::uint8_t value;
-    asm volatile("inb %1, %0" : "=a"(value) : "Nd"(port));
-    return value;
-}
-
-#else
-
-// No port instructions here: reads look like a floating ISA bus.
-void PortOut(std::uint16_t, std::uint8_t) {}
-std::uint8_t PortIn(std::uint16_t) {
-    return 0xFF;
-}
-
-#endif
-
 std::uint64_t PerformanceCounter() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -33,16 +33,6 @@ void ShowConfirmMessage(std::string_view gbkText) {
     MessageBoxW(nullptr, text.c_str(), L"Confirm", MB_OK | MB_ICONQUESTION | MB_TASKMODAL);
 }
 
-void PortOut(std::uint16_t port, std::uint8_t value) {
-    asm volatile("outb %0, %1" : : "a"(value), "Nd"(port));
-}
-
-std::uint8_t PortIn(std::uint16_t port) {
-    std::uint8_t value;
-    asm volatile("inb %1, %0" : "=a"(value) : "Nd"(port));
-    return value;
-}
-
 std::uint64_t PerformanceCounter() {
     LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
