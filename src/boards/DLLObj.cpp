@@ -123,7 +123,11 @@ bool TCustomDLLObject::JoinRequest(PollListType& list, TagItem& tag, bool write)
     for (const RequestPtr& request : list) {
         if (request->Station == tag.Station && request->TypeIndex == tag.TypeIndex &&
             request->ChannelLow <= tag.Channel && tag.Channel <= request->ChannelHigh) {
-            request->TagPositions.push_back(tag.ListIndex);
+            // A tag read again on demand is served already: listing it twice would only make the list
+            // grow with every read.
+            auto& positions = request->TagPositions;
+            if (std::find(positions.begin(), positions.end(), tag.ListIndex) == positions.end())
+                positions.push_back(tag.ListIndex);
             request->Interval = std::min(request->Interval, tag.ScanInterval);
             return false;
         }

@@ -91,6 +91,10 @@ Value ReadInitialValue(const HostTagDef& record) {
     return {};
 }
 
+std::string ReadHostString(const char* text) {
+    return text == nullptr ? std::string() : std::string(TerminatedText(text));
+}
+
 void WriteValueRecord(TagValueRec& record, std::uint32_t tagId, double timeStamp, std::uint32_t status,
                       std::uint8_t dataType, const Value& value) {
     record.TagId = static_cast<std::int32_t>(tagId);
@@ -131,7 +135,7 @@ Value ReadValueRecord(const TagValueRec& record) {
     case framework::DataType::Text: {
         const char* text = nullptr;
         std::memcpy(&text, record.Value, sizeof text);
-        return Value::Text(text == nullptr ? std::string() : std::string(TerminatedText(text)));
+        return Value::Text(ReadHostString(text));
     }
     }
     return {};

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "framework/TagItem.h"
 
@@ -83,6 +84,10 @@ inline constexpr std::uint16_t VariantByRef = 0x4000;
 // Reads a host record into the driver's definition. Name and address stop at their first zero byte or
 // at the end of their field; an initial value the driver cannot use counts as none.
 framework::TagDefinition ReadTagDefinition(const HostTagDef& record);
+
+// A zero-terminated 8-bit string of the host, copied; at most 65,535 characters are read, so a string
+// without its terminator cannot run through memory. Nil reads as empty.
+std::string ReadHostString(const char* text);
 
 // The initial value alone (empty for none).
 framework::Value ReadInitialValue(const HostTagDef& record);

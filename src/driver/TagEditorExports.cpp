@@ -11,6 +11,7 @@
 #include "driver/EditorRecords.h"
 #include "driver/Exports.h"
 #include "driver/HostMemory.h"
+#include "driver/HostRecords.h"
 #include "driver/Library.h"
 
 using korax::config::DevicePDB;
@@ -126,7 +127,7 @@ void KORAX_API GetTagAddrList(std::int32_t, std::int32_t* count, TagAddrEntry* e
 
 HostBool KORAX_API TagEdAddr(void* block, char** address, HostBool skipCheck, char** message) {
     return guarded(HostFalse, [&] {
-        std::string text = address != nullptr && *address != nullptr ? std::string(*address) : std::string();
+        std::string text = korax::driver::ReadHostString(address != nullptr ? *address : nullptr);
         std::unique_ptr<DriverObject> object;
         try {
             object = std::make_unique<DriverObject>(korax::platform::SystemClock(), false);

@@ -122,6 +122,9 @@ TEST_F(Boards, DigitalInputsShareOneRequestPerByte) {
     const auto& first = *object.PollList()[0];
     const auto& second = *object.PollList()[1];
     EXPECT_EQ(first.TagPositions, (std::vector<std::int32_t>{0, 1}));
+    // Reading a polled tag on demand joins its request once, however often the host asks.
+    for (int i = 0; i < 3; ++i) object.ReadTag(1);
+    EXPECT_EQ(first.TagPositions, (std::vector<std::int32_t>{0, 1}));
     EXPECT_EQ(first.ChannelLow, 0);
     EXPECT_EQ(first.ChannelHigh, 7);
     EXPECT_EQ(second.ChannelLow, 8);
