@@ -274,7 +274,7 @@ void KORAX_API FullPDB(void* block) {
 }
 
 std::int32_t KORAX_API GetPDBLen() {
-    return korax::config::PdbLength;
+    return guarded(korax::config::PdbLength, [] { return korax::config::PdbLength; });
 }
 
 } // extern "C"
