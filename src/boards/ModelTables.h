@@ -179,6 +179,15 @@ constexpr const Model* ModelOf(std::uint8_t devType) {
 inline constexpr std::uint8_t AdNotReadyBit = 0x10;  // in the status byte: conversion not finished
 inline constexpr std::int32_t DaPortsPerChannel = 2; // a low and a high register per output channel
 
+// Input wirings a model offers (the wizard's and the block tool's one rule): -1 in the header is "not
+// offered".
+constexpr bool OffersDifferential(const Model& model) {
+    return model.Gains.DifferentialInputs != -1;
+}
+constexpr bool OffersSingleEnded(const Model& model) {
+    return model.Gains.SingleEndedInputs != -1;
+}
+
 // Counter control bytes by channel: 0x30, 0x70, 0xB0; any other channel 0x00.
 inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {0x30, 0x70, 0xB0};
 

@@ -256,8 +256,8 @@ void BoardPage::RefreshBoardFields() {
 
     // The wirings the model offers; a model without a gain table row offers none.
     const boards::Model* model = boards::ModelOf(ShownModel(view_));
-    const bool differential = model != nullptr && model->Gains.DifferentialInputs != -1;
-    const bool singleEnded = model != nullptr && model->Gains.SingleEndedInputs != -1;
+    const bool differential = model != nullptr && boards::OffersDifferential(*model);
+    const bool singleEnded = model != nullptr && boards::OffersSingleEnded(*model);
     if (differential && singleEnded) {
         view_.SetEnabled(Control::InputMode, !ViewOnly());
         view_.ClearItems(Control::InputMode);

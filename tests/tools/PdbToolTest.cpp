@@ -178,6 +178,18 @@ TEST_F(PdbTool, ValuesNoJsonNumberHoldsTravelAsBitPatterns) {
     EXPECT_EQ(ReadBytes(File(".out.pdb")), BlockBytes(block));
 }
 
+// The KRX-A200 has differential wiring (its header says 0 such inputs, and only -1 means "none"): a block
+// the wizard writes that way is set, converted and read back like any other.
+TEST_F(PdbTool, A200DifferentialWiringIsAValidBlock) {
+    DevicePDB block = VariedBlock();
+    WriteBytes(File(".pdb"), BlockBytes(block));
+    ASSERT_EQ(Pdb({"set", File(".pdb"), "--slot", "7", "wiring=differential"}).Code, 0);
+    EXPECT_EQ(BlockOf(ReadBytes(File(".pdb"))).Boards[7].InputMode, 1);
+    ASSERT_EQ(Pdb({"to-json", File(".pdb"), "-o", File(".json")}).Code, 0);
+    ASSERT_EQ(Pdb({"from-json", File(".json"), "-o", File(".back")}).Code, 0);
+    EXPECT_EQ(BlockOf(ReadBytes(File(".back"))).Boards[7].InputMode, 1);
+}
+
 // Values the wizard never writes convert to JSON and back only when asked for with --raw.
 TEST_F(PdbTool, OddBlocksRoundTripWithRawOnly) {
     DevicePDB block = VariedBlock();
@@ -287,7 +299,7 @@ TEST_F(PdbTool, ModelChangesResetWhatTheNewModelDoesNotOffer) {
     EXPECT_EQ(changed.Boards[0].DevType, 1);
     EXPECT_EQ(korax::config::ShortStringText(changed.Boards[0].DevName, korax::config::DevNameSize),
               "KRX-A200");
-    EXPECT_EQ(changed.Boards[0].InputMode, 0) << "KRX-A200 has no differential wiring";
+    EXPECT_EQ(changed.Boards[0].InputMode, 1) << "KRX-A200 offers differential wiring too: it stays";
     for (const std::int32_t gain : changed.Boards[0].ADGain) EXPECT_EQ(gain, 0);
 
     ASSERT_EQ(Pdb({"set", File(".pdb"), "--slot", "12", "model=none"}).Code, 0);
@@ -315,7 +327,7 @@ TEST_F(PdbTool, BadFieldsAreRefusedAndTheFileStaysUntouched) {
         {{"--slot", "0", "gain16=0-10V"}, "analog input 16 does not exist (0..15)"},
         {{"--slot", "0", "da2=0-5V"}, "analog output 2 does not exist (0..1)"},
         {{"--slot", "0", "da0=4-20mA"}, "is not offered (0-5V, 0-10V)"},
-        {{"--slot", "7", "wiring=differential"}, "wiring \"differential\" is not offered"},
+        {{"--slot", "12", "wiring=differential"}, "the model has no analog inputs"},
         {{"--slot", "31", "gain=0-10V"}, "has no analog inputs"},
         {{"--slot", "5", "base=0x300"}, "holds no board"},
         {{"--slot", "32", "base=0x300"}, "slot 32 is out of range 0..31"},

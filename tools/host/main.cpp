@@ -2,6 +2,7 @@
 // engineers can see what it reports without the full host.
 #include <deque>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -106,14 +107,15 @@ int main(int argc, char** argv) {
 
     options.Live = !plain && !options.TagPath.empty() && StdoutIsTerminal() && EnableCursorControl();
     options.TakesInput = !noInput && !options.TagPath.empty();
-    TypedLines typed;
+    // Deliberately never destroyed: the reading thread may still be inside a read when main returns.
+    static TypedLines& typed = *std::make_unique<TypedLines>().release();
     if (options.TakesInput) typed.Start();
     CatchInterrupts();
 
     host::HostConsole console;
     console.Write = [](std::string_view text) { WriteUtf8(Stream::Out, text); };
     console.WriteError = [](std::string_view text) { WriteUtf8(Stream::Error, text); };
-    console.ReadLine = [&typed] { return typed.Next(); };
+    console.ReadLine = [] { return typed.Next(); };
     console.StopRequested = [] { return InterruptRequested(); };
     console.Size = [] { return StdoutTerminalSize(); };
     return host::RunHost(options, console);

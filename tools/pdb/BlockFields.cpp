@@ -309,7 +309,7 @@ std::optional<std::int32_t> WiringByLabel(std::string_view label) {
 
 bool OffersDifferential(std::uint8_t model) {
     const boards::Model* row = boards::ModelOf(model);
-    return row != nullptr && row->Gains.DifferentialInputs > 0;
+    return row != nullptr && boards::OffersDifferential(*row);
 }
 
 std::optional<std::string_view> AdRangeLabel(std::int32_t code) {
