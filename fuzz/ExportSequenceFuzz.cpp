@@ -200,23 +200,9 @@ private:
         return index < blocks_.size() ? blocks_[index].data() : nullptr;
     }
 
-    std::int32_t Count(std::size_t n) {
-        const std::uint8_t mode = input_.Byte();
-        switch (mode & 3) {
-        case 0:
-            return static_cast<std::int32_t>(n);
-        case 1:
-            return static_cast<std::int32_t>(n - std::min<std::size_t>(n, mode >> 2));
-        case 2:
-            return mode >> 2 == 0 ? std::numeric_limits<std::int32_t>::min() : -(mode >> 2);
-        default:
-            return 0;
-        }
-    }
-
     void Initialise() {
         const std::size_t from = input_.Byte() % (pool_.Size() + 1);
-        const std::int32_t count = Count(pool_.Size() - from);
+        const std::int32_t count = fuzz::HostCount(input_, pool_.Size() - from);
         const std::uint8_t choice = input_.Byte();
         const bool nilArray = (choice & 0x80) != 0;
         void* block = Block(choice & 0x7F);

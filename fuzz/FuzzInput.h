@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "platform/Clock.h"
@@ -103,6 +104,21 @@ inline std::string MakeAddress(Reader& input) {
         for (char& c : address) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     }
     return address;
+}
+
+// The host's count for an array of n records: right, short, negative or zero.
+inline std::int32_t HostCount(Reader& input, std::size_t n) {
+    const std::uint8_t mode = input.Byte();
+    switch (mode & 3) {
+    case 0:
+        return static_cast<std::int32_t>(n);
+    case 1:
+        return static_cast<std::int32_t>(n - std::min<std::size_t>(n, mode >> 2));
+    case 2:
+        return mode >> 2 == 0 ? std::numeric_limits<std::int32_t>::min() : -(mode >> 2);
+    default:
+        return 0;
+    }
 }
 
 } // namespace korax::fuzz

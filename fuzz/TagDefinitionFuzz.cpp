@@ -84,21 +84,6 @@ std::vector<std::uint8_t> MakeBlock(fuzz::Reader& input, std::uint8_t boardPokes
     return bytes;
 }
 
-// The host's count for an array of n records.
-std::int32_t HostCount(fuzz::Reader& input, std::size_t n) {
-    const std::uint8_t mode = input.Byte();
-    switch (mode & 3) {
-    case 0:
-        return static_cast<std::int32_t>(n);
-    case 1:
-        return static_cast<std::int32_t>(n - std::min<std::size_t>(n, mode >> 2));
-    case 2:
-        return mode >> 2 == 0 ? std::numeric_limits<std::int32_t>::min() : -(mode >> 2);
-    default:
-        return 0;
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -128,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ids.insert(static_cast<std::int32_t>(record.TagId));
     }
 
-    const std::int32_t count = HostCount(input, records.size());
+    const std::int32_t count = fuzz::HostCount(input, records.size());
     const std::size_t split = input.Byte() % (records.size() + 1);
     const std::uint8_t addByte = input.Byte();
     const auto added = static_cast<std::uint16_t>((addByte & 0x7F) % (records.size() - split + 1));
