@@ -232,7 +232,7 @@ BoardSimulator SimulatorFromScenario(std::string_view text) {
     return simulator;
 }
 
-std::optional<std::string> ReadScenarioFile(const std::string& path) {
+std::optional<std::string> ReadScenarioFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
     std::ostringstream text;

@@ -21,6 +21,7 @@
 //                                                  counter reading, and the counts that pass after each
 //                                                  reading (0 when omitted)
 //   trace <path>                                   append every port access to this file (rest of line)
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,6 +45,6 @@ private:
 BoardSimulator SimulatorFromScenario(std::string_view text);
 
 // The whole text of a scenario file; nothing when it cannot be read.
-std::optional<std::string> ReadScenarioFile(const std::string& path);
+std::optional<std::string> ReadScenarioFile(const std::filesystem::path& path);
 
 } // namespace korax::sim

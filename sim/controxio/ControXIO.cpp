@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -45,45 +47,48 @@ Shared& State() {
 #if defined(_WIN32)
 HMODULE ownModule = nullptr;
 
-// GetEnvironmentVariableA, not getenv: the C runtime keeps its own copy of the environment and does not
-// see a variable a test set with SetEnvironmentVariableA after the process started.
-std::optional<std::string> Variable(const char* name) {
-    char value[MAX_PATH * 2];
-    const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-    if (length == 0 || length >= sizeof value) return std::nullopt;
-    return std::string(value, length);
+// GetEnvironmentVariableW, not getenv: the C runtime keeps its own copy of the environment and does not
+// see a variable a test set with SetEnvironmentVariable after the process started; the wide form keeps a
+// path outside the ANSI code page, and a path of any length is read whole.
+std::optional<std::filesystem::path> Variable(const char* asciiName) {
+    const std::wstring name(asciiName, asciiName + std::strlen(asciiName));
+    const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (size <= 1) return std::nullopt;
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), value.data(), size);
+    if (length == 0 || length >= size) return std::nullopt;
+    value.resize(length);
+    return std::filesystem::path(value);
 }
 
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(ownModule, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return {};
-    const std::string file(path, length);
-    const std::size_t slash = file.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+std::filesystem::path OwnFolder() {
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(ownModule, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0 || length >= path.size()) return {};
+    path.resize(length);
+    return std::filesystem::path(path).parent_path();
 }
 #else
-std::optional<std::string> Variable(const char* name) {
+std::optional<std::filesystem::path> Variable(const char* name) {
     const char* value = std::getenv(name);
     if (value == nullptr || *value == '\0') return std::nullopt;
-    return std::string(value);
+    return std::filesystem::path(value);
 }
 
-std::string OwnFolder() {
+std::filesystem::path OwnFolder() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&OwnFolder), &info) == 0 || info.dli_fname == nullptr) return {};
-    const std::string file(info.dli_fname);
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+    return std::filesystem::path(info.dli_fname).parent_path();
 }
 #endif
 
 void LoadScenario() {
-    const std::optional<std::string> named = Variable(ScenarioVariable);
-    const std::string path = named ? *named : OwnFolder() + ScenarioBesideLibrary;
+    const std::optional<std::filesystem::path> named = Variable(ScenarioVariable);
+    const std::filesystem::path path = named ? *named : OwnFolder() / ScenarioBesideLibrary;
+    const std::string shown(reinterpret_cast<const char*>(path.u8string().c_str()));
     const std::optional<std::string> text = korax::sim::ReadScenarioFile(path);
     if (!text) {
-        if (named) std::fprintf(stderr, "ControXIO: cannot read scenario %s\n", path.c_str());
+        if (named) std::fprintf(stderr, "ControXIO: cannot read scenario %s\n", shown.c_str());
         return;
     }
     try {
@@ -92,7 +97,7 @@ void LoadScenario() {
         const std::lock_guard lock(state.Lock);
         state.Simulator = std::move(configured);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "ControXIO: %s: %s; running without boards\n", path.c_str(), error.what());
+        std::fprintf(stderr, "ControXIO: %s: %s; running without boards\n", shown.c_str(), error.what());
     }
 }
 
