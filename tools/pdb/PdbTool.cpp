@@ -1,5 +1,6 @@
 #include "pdb/PdbTool.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -99,7 +100,12 @@ int RunPdbTool(const std::vector<std::string>& arguments, std::ostream& out, std
             std::memset(block.get(), 0, sizeof(DevicePDB));
             config::FillDefaultPDB(*block);
             WriteBlock(file, *block);
-            out << "wrote " << file << ": factory defaults, one KRX-A100 at 0x220 in slot 0\n";
+            const config::BoardEntry& first = block->Boards[0];
+            char base[16];
+            std::snprintf(base, sizeof base, "0x%X", static_cast<unsigned>(first.BaseAddress));
+            out << "wrote " << file << ": factory defaults, one "
+                << config::ShortStringText(first.DevName, config::DevNameSize) << " at " << base
+                << " in slot 0\n";
         } else if (show->parsed()) {
             out << "parameter block " << file << "\n" << BlockTable(*ReadBlock(file));
         } else if (toJson->parsed()) {
