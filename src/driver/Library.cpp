@@ -89,8 +89,7 @@ DriverObject* Current() {
 
 DriverObject* CreateForThread() {
     if (!state) return nullptr;
-    platform::Clock* clock = objectClock.load();
-    auto object = std::make_unique<DriverObject>(clock != nullptr ? *clock : platform::SystemClock(), true);
+    auto object = std::make_unique<DriverObject>(ObjectClock(), true);
     DriverObject* raw = object.get();
     {
         const std::lock_guard lock(state->ObjectsLock);
@@ -103,6 +102,11 @@ DriverObject* CreateForThread() {
 void DestroyCurrent() {
     if (!state) return;
     state->Slot.RunCleanup();
+}
+
+platform::Clock& ObjectClock() {
+    platform::Clock* clock = objectClock.load();
+    return clock != nullptr ? *clock : platform::SystemClock();
 }
 
 void UseClock(platform::Clock& clock) {

@@ -6,8 +6,9 @@
 #include "boards/DLLRealize.h"
 
 namespace korax::platform {
+class Clock;
 class Event;
-}
+} // namespace korax::platform
 
 namespace korax::driver {
 
@@ -35,6 +36,8 @@ void DestroyCurrent();
 // Clock of the driver objects created from now on (the system clock until this is called). Objects
 // already made keep theirs, so the clock must outlive every object created while it is in use.
 void UseClock(platform::Clock& clock);
+// The clock every driver object gets, the thread's and the tag editor's alike.
+platform::Clock& ObjectClock();
 // The initialisation lock; nil when it could not be created.
 platform::Event* InitEvent();
 // Objects the application object holds (diagnostics).

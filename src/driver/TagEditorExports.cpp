@@ -130,7 +130,7 @@ HostBool KORAX_API TagEdAddr(void* block, char** address, HostBool skipCheck, ch
         std::string text = korax::driver::ReadHostString(address != nullptr ? *address : nullptr);
         std::unique_ptr<DriverObject> object;
         try {
-            object = std::make_unique<DriverObject>(korax::platform::SystemClock(), false);
+            object = std::make_unique<DriverObject>(korax::driver::library::ObjectClock(), false);
         } catch (...) {
         }
         bool result = false;
