@@ -18,7 +18,9 @@
 using korax::config::DevicePDB;
 using korax::driver::DriverObject;
 using korax::driver::guarded;
+using korax::driver::HostBool;
 using korax::driver::HostFalse;
+using korax::driver::HostTagDef;
 using korax::driver::HostTrue;
 using korax::driver::SetOutMessage;
 using korax::driver::TagValueRec;
@@ -27,6 +29,19 @@ namespace library = korax::driver::library;
 namespace texts = korax::driver::texts;
 
 namespace {
+
+#if defined(__i386__)
+// The "@N" of each stdcall name in the .def file is the bytes its arguments take on the stack; the list
+// states it, and the parameters must agree.
+template <typename Result, typename... Arguments>
+constexpr int StackBytes(Result (*)(Arguments...)) {
+    return (0 + ... + static_cast<int>((sizeof(Arguments) + 3) / 4 * 4));
+}
+#define KORAX_CHECK_STACK_BYTES(Name, Result, Parameters, Bytes)                                             \
+    static_assert(StackBytes(static_cast<Result(*) Parameters>(nullptr)) == (Bytes), #Name);
+KORAX_HOST_EXPORTS(KORAX_CHECK_STACK_BYTES)
+#undef KORAX_CHECK_STACK_BYTES
+#endif
 
 constexpr std::uint16_t ScanTimeWithoutObject = 1000;
 constexpr std::uint32_t InitWaitMs = 5000;

@@ -3,36 +3,23 @@
 #include <cstdint>
 #include <cstring>
 
-#include "driver/KoraxApi.h"
+#include "driver/HostAbi.h"
 #include "platform/DynamicLibrary.h"
 
 namespace korax::driver {
 
 namespace {
 
-#if defined(_WIN32)
-constexpr std::string_view ManagerLibrary = "borlndmm.dll";
-constexpr std::string_view GetMemEntry = "@Borlndmm@SysGetMem$qqri";
-constexpr std::string_view FreeMemEntry = "@Borlndmm@SysFreeMem$qqrpv";
-#else
-constexpr std::string_view ManagerLibrary = "libborlndmm.so";
-constexpr std::string_view GetMemEntry = "Borlndmm_SysGetMem";
-constexpr std::string_view FreeMemEntry = "Borlndmm_SysFreeMem";
-#endif
-
-using GetMemProc = void*(KORAX_REGISTER*)(std::int32_t size);
-using FreeMemProc = std::int32_t(KORAX_REGISTER*)(void* block);
-
 platform::DynamicLibrary manager;
-GetMemProc getMem = nullptr;
-FreeMemProc freeMem = nullptr;
+ManagerGetMem getMem = nullptr;
+ManagerFreeMem freeMem = nullptr;
 
 } // namespace
 
 void BindHostMemory() {
     manager = platform::DynamicLibrary::Load(ManagerLibrary);
-    getMem = reinterpret_cast<GetMemProc>(manager.Symbol(GetMemEntry));
-    freeMem = reinterpret_cast<FreeMemProc>(manager.Symbol(FreeMemEntry));
+    getMem = reinterpret_cast<ManagerGetMem>(manager.Symbol(ManagerGetMemEntry));
+    freeMem = reinterpret_cast<ManagerFreeMem>(manager.Symbol(ManagerFreeMemEntry));
 }
 
 void UnbindHostMemory(bool processExiting) {

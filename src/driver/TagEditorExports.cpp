@@ -17,8 +17,11 @@
 using korax::config::DevicePDB;
 using korax::driver::DriverObject;
 using korax::driver::guarded;
+using korax::driver::HostBool;
 using korax::driver::HostFalse;
 using korax::driver::SetOutMessage;
+using korax::driver::TagAddrEntry;
+using korax::driver::TagTemplate;
 using korax::driver::ToHostBool;
 namespace texts = korax::driver::texts;
 

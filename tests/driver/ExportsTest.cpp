@@ -2,6 +2,7 @@
 // in-process so a test can leave a pending message in the object the way the scan cycle would.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,3 +67,28 @@ TEST_F(Exports, IniDriverExStoresTheAlarmEventOfTheThreadsObject) {
 }
 
 } // namespace
+
+#if !defined(_WIN32)
+// The .def files that name the Win32 exports must list the host ABI's entries, in its order, each with
+// the argument bytes of its stdcall name.
+TEST(HostAbiList, TheDefinitionFilesExportEveryEntryWithItsStackBytes) {
+    std::vector<std::string> expected;
+#define KORAX_DEF_LINE(Name, Result, Parameters, Bytes) expected.push_back(#Name " = " #Name "@" #Bytes);
+    KORAX_HOST_EXPORTS(KORAX_DEF_LINE)
+#undef KORAX_DEF_LINE
+    EXPECT_EQ(expected.size(), 18u);
+    for (const char* file : {"korax24.def", "korax24_probe.def"}) {
+        std::ifstream def(std::string(KORAX_SOURCE_DIR "/src/driver/") + file);
+        ASSERT_TRUE(def) << file;
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(def, line);) {
+            if (line.rfind("  ", 0) == 0) lines.push_back(line.substr(2));
+        }
+        if (std::string(file) == "korax24_probe.def") {
+            ASSERT_FALSE(lines.empty());
+            lines.pop_back(); // the diagnostic entry of the twin
+        }
+        EXPECT_EQ(lines, expected) << file;
+    }
+}
+#endif

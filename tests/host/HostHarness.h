@@ -16,17 +16,8 @@
 #include <vector>
 
 #include "config/DevicePDB.h"
-#include "driver/EditorRecords.h"
-#include "driver/HostRecords.h"
+#include "driver/HostAbi.h"
 #include "platform/DynamicLibrary.h"
-
-#if defined(_WIN32)
-#define HOST_API __stdcall
-#define HOST_REGISTER __attribute__((regparm(3)))
-#else
-#define HOST_API
-#define HOST_REGISTER
-#endif
 
 namespace korax::hosttest {
 
@@ -37,33 +28,26 @@ using korax::driver::TagValueRec;
 using korax::platform::DynamicLibrary;
 using Bool = std::uint8_t;
 
+inline constexpr const char* DriverName = korax::driver::DriverLibraryName.data();
 #if defined(_WIN32)
-inline constexpr const char* DriverName = "korax24.dll";
 inline constexpr const char* ProbeName = "korax24_probe.dll";
-inline constexpr const char* ManagerName = "borlndmm.dll";
-inline constexpr const char* GetMemEntry = "@Borlndmm@SysGetMem$qqri";
-inline constexpr const char* FreeMemEntry = "@Borlndmm@SysFreeMem$qqrpv";
 #else
-inline constexpr const char* DriverName = "libkorax24.so";
 inline constexpr const char* ProbeName = "libkorax24_probe.so";
-inline constexpr const char* ManagerName = "libborlndmm.so";
-inline constexpr const char* GetMemEntry = "Borlndmm_SysGetMem";
-inline constexpr const char* FreeMemEntry = "Borlndmm_SysFreeMem";
 #endif
 
 inline constexpr std::size_t PdbLength = 19216;
 
 // The shared memory manager, loaded once for the whole run like a host's own copy.
 struct Manager {
-    DynamicLibrary Library = DynamicLibrary::Load(ManagerName);
-    void*(HOST_REGISTER* GetMem)(std::int32_t) = nullptr;
-    std::int32_t(HOST_REGISTER* FreeMem)(void*) = nullptr;
-    std::int32_t(HOST_API* LiveBlocks)() = nullptr;
-    std::int32_t(HOST_API* BadFrees)() = nullptr;
+    DynamicLibrary Library = DynamicLibrary::Load(korax::driver::ManagerLibrary);
+    korax::driver::ManagerGetMem GetMem = nullptr;
+    korax::driver::ManagerFreeMem FreeMem = nullptr;
+    std::int32_t(KORAX_API* LiveBlocks)() = nullptr;
+    std::int32_t(KORAX_API* BadFrees)() = nullptr;
 
     Manager() {
-        GetMem = reinterpret_cast<decltype(GetMem)>(Library.Symbol(GetMemEntry));
-        FreeMem = reinterpret_cast<decltype(FreeMem)>(Library.Symbol(FreeMemEntry));
+        GetMem = reinterpret_cast<decltype(GetMem)>(Library.Symbol(korax::driver::ManagerGetMemEntry));
+        FreeMem = reinterpret_cast<decltype(FreeMem)>(Library.Symbol(korax::driver::ManagerFreeMemEntry));
         LiveBlocks = reinterpret_cast<decltype(LiveBlocks)>(Library.Symbol("ShimLiveBlocks"));
         BadFrees = reinterpret_cast<decltype(BadFrees)>(Library.Symbol("ShimBadFrees"));
     }
@@ -76,43 +60,13 @@ struct Manager {
 // The driver's entry points as a host binds them.
 struct Driver {
     DynamicLibrary Library;
-    Bool(HOST_API* IniDriver)(std::int32_t, const HostTagDef* const*, void*, char**) = nullptr;
-    Bool(HOST_API* IniDriverEx)(void*) = nullptr;
-    Bool(HOST_API* FreeDriver)() = nullptr;
-    std::uint16_t(HOST_API* DetectScanTime)() = nullptr;
-    Bool(HOST_API* GetDeviceStatus)(char**) = nullptr;
-    void(HOST_API* WriteLog)(Bool, char**) = nullptr;
-    std::int32_t(HOST_API* AddTags)(std::uint16_t, const HostTagDef* const*, std::int32_t*) = nullptr;
-    std::int32_t(HOST_API* ReadTags)(std::uint16_t, const std::int32_t*, std::int32_t) = nullptr;
-    std::int32_t(HOST_API* WriteTags)(std::uint16_t, const TagValueRec*, std::int32_t) = nullptr;
-    Bool(HOST_API* OnDataRead)(std::int32_t*, TagValueRec*, char**) = nullptr;
-    Bool(HOST_API* OnDataWrite)(std::int32_t, const TagValueRec*, char**) = nullptr;
-    std::int32_t(HOST_API* GetTags)(std::uint16_t*, TagTemplate*) = nullptr;
-    void(HOST_API* GetTagAddrList)(std::int32_t, std::int32_t*, TagAddrEntry*) = nullptr;
-    Bool(HOST_API* TagEdAddr)(void*, char**, Bool, char**) = nullptr;
-    Bool(HOST_API* DLLTestDev)(void*, Bool) = nullptr;
-    void(HOST_API* FullPDB)(void*) = nullptr;
-    std::int32_t(HOST_API* GetPDBLen)() = nullptr;
-    std::int32_t(HOST_API* LiveObjects)() = nullptr; // the diagnostic twin only
+    KORAX_HOST_EXPORTS(KORAX_HOST_ENTRY_POINTER)
+    std::int32_t(KORAX_API* LiveObjects)() = nullptr; // the diagnostic twin only
 
     explicit Driver(const char* name) : Library(DynamicLibrary::Load(name)) {
-        Bind(IniDriver, "IniDriver");
-        Bind(IniDriverEx, "IniDriverEx");
-        Bind(FreeDriver, "FreeDriver");
-        Bind(DetectScanTime, "DetectScanTime");
-        Bind(GetDeviceStatus, "GetDeviceStatus");
-        Bind(WriteLog, "WriteLog");
-        Bind(AddTags, "AddTags");
-        Bind(ReadTags, "ReadTags");
-        Bind(WriteTags, "WriteTags");
-        Bind(OnDataRead, "OnDataRead");
-        Bind(OnDataWrite, "OnDataWrite");
-        Bind(GetTags, "GetTags");
-        Bind(GetTagAddrList, "GetTagAddrList");
-        Bind(TagEdAddr, "TagEdAddr");
-        Bind(DLLTestDev, "DLLTestDev");
-        Bind(FullPDB, "FullPDB");
-        Bind(GetPDBLen, "GetPDBLen");
+#define KORAX_BIND_ENTRY(Name, Result, Parameters, StackBytes) Bind(Name, #Name);
+        KORAX_HOST_EXPORTS(KORAX_BIND_ENTRY)
+#undef KORAX_BIND_ENTRY
         LiveObjects = reinterpret_cast<decltype(LiveObjects)>(Library.Symbol("KoraxLiveObjects"));
     }
     template <typename F>

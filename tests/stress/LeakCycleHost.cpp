@@ -15,7 +15,7 @@
 
 #include <dlfcn.h>
 
-#include "driver/HostRecords.h"
+#include "driver/HostAbi.h"
 #include "platform/DynamicLibrary.h"
 
 namespace {
@@ -25,7 +25,7 @@ using korax::driver::TagValueRec;
 using korax::platform::DynamicLibrary;
 using Bool = std::uint8_t;
 
-constexpr const char* DriverName = "libkorax24.so";
+constexpr const char* DriverName = korax::driver::DriverLibraryName.data();
 constexpr const char* PortLibraryName = "libControXIO.so";
 constexpr std::size_t PdbLength = 19216;
 constexpr int DefaultCycles = 10;
@@ -40,29 +40,26 @@ void Fail(const std::string& what) {
 }
 
 struct Manager {
-    DynamicLibrary Library = DynamicLibrary::Load("libborlndmm.so");
-    std::int32_t (*FreeMem)(void*) =
-        reinterpret_cast<decltype(FreeMem)>(Library.Symbol("Borlndmm_SysFreeMem"));
+    DynamicLibrary Library = DynamicLibrary::Load(korax::driver::ManagerLibrary);
+    korax::driver::ManagerFreeMem FreeMem =
+        reinterpret_cast<korax::driver::ManagerFreeMem>(Library.Symbol(korax::driver::ManagerFreeMemEntry));
     std::int32_t (*LiveBlocks)() = reinterpret_cast<decltype(LiveBlocks)>(Library.Symbol("ShimLiveBlocks"));
 };
 
 struct Driver {
     DynamicLibrary Library = DynamicLibrary::Load(DriverName);
-    template <typename F>
-    F Entry(const char* name) {
-        auto* entry = reinterpret_cast<F>(Library.Symbol(name));
-        if (entry == nullptr) Fail(std::string("entry ") + name + " missing");
-        return entry;
+    KORAX_HOST_EXPORTS(KORAX_HOST_ENTRY_POINTER)
+
+    Driver() {
+#define KORAX_BIND_ENTRY(Name, Result, Parameters, StackBytes) Bind(Name, #Name);
+        KORAX_HOST_EXPORTS(KORAX_BIND_ENTRY)
+#undef KORAX_BIND_ENTRY
     }
-    Bool (*IniDriver)(std::int32_t, const HostTagDef* const*, void*,
-                      char**) = Entry<decltype(IniDriver)>("IniDriver");
-    Bool (*FreeDriver)() = Entry<decltype(FreeDriver)>("FreeDriver");
-    Bool (*OnDataRead)(std::int32_t*, TagValueRec*, char**) = Entry<decltype(OnDataRead)>("OnDataRead");
-    Bool (*OnDataWrite)(std::int32_t, const TagValueRec*,
-                        char**) = Entry<decltype(OnDataWrite)>("OnDataWrite");
-    Bool (*TagEdAddr)(void*, char**, Bool, char**) = Entry<decltype(TagEdAddr)>("TagEdAddr");
-    Bool (*DLLTestDev)(void*, Bool) = Entry<decltype(DLLTestDev)>("DLLTestDev");
-    void (*FullPDB)(void*) = Entry<decltype(FullPDB)>("FullPDB");
+    template <typename F>
+    void Bind(F& entry, const char* name) {
+        entry = reinterpret_cast<F>(Library.Symbol(name));
+        if (entry == nullptr) Fail(std::string("entry ") + name + " missing");
+    }
 };
 
 void Release(Manager& manager, char* text) {

@@ -4,13 +4,6 @@ namespace korax::tools::host {
 
 namespace {
 
-#if defined(_WIN32)
-constexpr std::string_view GetMemEntry = "@Borlndmm@SysGetMem$qqri";
-constexpr std::string_view FreeMemEntry = "@Borlndmm@SysFreeMem$qqrpv";
-#else
-constexpr std::string_view GetMemEntry = "Borlndmm_SysGetMem";
-constexpr std::string_view FreeMemEntry = "Borlndmm_SysFreeMem";
-#endif
 // Only the stand-in counts its blocks; a host's own manager lacks the entry and that is fine.
 constexpr std::string_view LiveBlocksEntry = "ShimLiveBlocks";
 
@@ -32,8 +25,8 @@ std::unique_ptr<SharedMemory> SharedMemory::Load(std::string& error) {
         return nullptr;
     }
     std::string missing;
-    Bind(manager->library_, manager->getMem_, GetMemEntry, missing);
-    Bind(manager->library_, manager->freeMem_, FreeMemEntry, missing);
+    Bind(manager->library_, manager->getMem_, driver::ManagerGetMemEntry, missing);
+    Bind(manager->library_, manager->freeMem_, driver::ManagerFreeMemEntry, missing);
     if (!missing.empty()) {
         error = std::string(ManagerName) + " lacks the entries " + missing;
         return nullptr;
@@ -69,24 +62,9 @@ std::unique_ptr<DriverLibrary> DriverLibrary::Load(std::string_view name, std::s
     const platform::DynamicLibrary& library = driver->library_;
     DriverEntries& api = driver->api_;
     std::string missing;
-    Bind(library, api.IniDriver, "IniDriver", missing);
-    Bind(library, api.IniDriverEx, "IniDriverEx", missing);
-    Bind(library, api.FreeDriver, "FreeDriver", missing);
-    Bind(library, api.DetectScanTime, "DetectScanTime", missing);
-    Bind(library, api.GetDeviceStatus, "GetDeviceStatus", missing);
-    Bind(library, api.WriteLog, "WriteLog", missing);
-    Bind(library, api.AddTags, "AddTags", missing);
-    Bind(library, api.ReadTags, "ReadTags", missing);
-    Bind(library, api.WriteTags, "WriteTags", missing);
-    Bind(library, api.OnDataRead, "OnDataRead", missing);
-    Bind(library, api.OnDataWrite, "OnDataWrite", missing);
-    Bind(library, api.GetTags, "GetTags", missing);
-    Bind(library, api.GetTagAddrList, "GetTagAddrList", missing);
-    Bind(library, api.TagEdAddr, "TagEdAddr", missing);
-    Bind(library, api.DLLEdDev, "DLLEdDev", missing);
-    Bind(library, api.DLLTestDev, "DLLTestDev", missing);
-    Bind(library, api.FullPDB, "FullPDB", missing);
-    Bind(library, api.GetPDBLen, "GetPDBLen", missing);
+#define KORAX_BIND_ENTRY(Name, Result, Parameters, StackBytes) Bind(library, api.Name, #Name, missing);
+    KORAX_HOST_EXPORTS(KORAX_BIND_ENTRY)
+#undef KORAX_BIND_ENTRY
     if (!missing.empty()) {
         error = std::string(name) + " is not a korax24 driver: it lacks " + missing;
         return nullptr;

@@ -8,9 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/EditorRecords.h"
-#include "driver/HostRecords.h"
-#include "driver/KoraxApi.h"
+#include "driver/HostAbi.h"
 #include "platform/DynamicLibrary.h"
 
 namespace korax::tools::host {
@@ -19,13 +17,8 @@ using driver::HostBool;
 using driver::HostTagDef;
 using driver::TagValueRec;
 
-#if defined(_WIN32)
-inline constexpr std::string_view DefaultDriverName = "korax24.dll";
-inline constexpr std::string_view ManagerName = "borlndmm.dll";
-#else
-inline constexpr std::string_view DefaultDriverName = "libkorax24.so";
-inline constexpr std::string_view ManagerName = "libborlndmm.so";
-#endif
+inline constexpr std::string_view DefaultDriverName = driver::DriverLibraryName;
+inline constexpr std::string_view ManagerName = driver::ManagerLibrary;
 
 // The process-shared memory manager, as the driver binds it too.
 class SharedMemory {
@@ -45,8 +38,8 @@ public:
 
 private:
     platform::DynamicLibrary library_;
-    void*(KORAX_REGISTER* getMem_)(std::int32_t) = nullptr;
-    std::int32_t(KORAX_REGISTER* freeMem_)(void*) = nullptr;
+    driver::ManagerGetMem getMem_ = nullptr;
+    driver::ManagerFreeMem freeMem_ = nullptr;
     std::int32_t(KORAX_API* liveBlocks_)() = nullptr;
     std::uint64_t released_ = 0;
     std::uint64_t refused_ = 0;
@@ -54,24 +47,7 @@ private:
 
 // The driver's eighteen entry points.
 struct DriverEntries {
-    HostBool(KORAX_API* IniDriver)(std::int32_t, const HostTagDef* const*, void*, char**) = nullptr;
-    HostBool(KORAX_API* IniDriverEx)(void*) = nullptr;
-    HostBool(KORAX_API* FreeDriver)() = nullptr;
-    std::uint16_t(KORAX_API* DetectScanTime)() = nullptr;
-    HostBool(KORAX_API* GetDeviceStatus)(char**) = nullptr;
-    void(KORAX_API* WriteLog)(HostBool, char**) = nullptr;
-    std::int32_t(KORAX_API* AddTags)(std::uint16_t, const HostTagDef* const*, std::int32_t*) = nullptr;
-    std::int32_t(KORAX_API* ReadTags)(std::uint16_t, const std::int32_t*, std::int32_t) = nullptr;
-    std::int32_t(KORAX_API* WriteTags)(std::uint16_t, const TagValueRec*, std::int32_t) = nullptr;
-    HostBool(KORAX_API* OnDataRead)(std::int32_t*, TagValueRec*, char**) = nullptr;
-    HostBool(KORAX_API* OnDataWrite)(std::int32_t, const TagValueRec*, char**) = nullptr;
-    std::int32_t(KORAX_API* GetTags)(std::uint16_t*, driver::TagTemplate*) = nullptr;
-    void(KORAX_API* GetTagAddrList)(std::int32_t, std::int32_t*, driver::TagAddrEntry*) = nullptr;
-    HostBool(KORAX_API* TagEdAddr)(void*, char**, HostBool, char**) = nullptr;
-    std::int32_t(KORAX_API* DLLEdDev)(void*, void*) = nullptr;
-    HostBool(KORAX_API* DLLTestDev)(void*, HostBool) = nullptr;
-    void(KORAX_API* FullPDB)(void*) = nullptr;
-    std::int32_t(KORAX_API* GetPDBLen)() = nullptr;
+    KORAX_HOST_EXPORTS(KORAX_HOST_ENTRY_POINTER)
 };
 
 class DriverLibrary {
