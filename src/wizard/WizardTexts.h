@@ -38,6 +38,8 @@ inline constexpr std::string_view BoardNumberLabel = "板卡号";
 inline constexpr std::string_view BaseAddressLabel = "基址：";
 inline constexpr std::string_view InputModeLabel = "AD输入方式";
 inline constexpr std::string_view MaxRangeLabel = "AD最大范围";
+// A label ending in this colon shows its access key before it.
+inline constexpr std::string_view FullWidthColon = "：";
 inline constexpr std::string_view AddButton = "添加板卡";
 inline constexpr std::string_view DeleteButton = "删除板卡";
 // Tabs of ParmPage, in their order: board diagram, analog input, analog output.
