@@ -95,13 +95,13 @@ PageLayout StartLayout() {
     for (std::size_t i = 0; i < options.size(); ++i) {
         const DWORD group = i == 0 ? WS_GROUP | WS_TABSTOP : 0u;
         page.Add({ControlId(options[i]), L"Button", BS_AUTORADIOBUTTON | BS_NOTIFY | group, 46,
-                  static_cast<short>(57 + 36 * i), 60, 12});
+                  static_cast<short>(57 + 36 * i), 72, 12});
     }
     for (std::size_t i = 0; i < options.size(); ++i) {
         const auto y = static_cast<short>(52 + 36 * i);
         page.Add({static_cast<int>(OptionIcon0 + i), L"Static", SS_OWNERDRAW | (i == 0 ? WS_GROUP : 0u), 18,
                   y, 22, 22});
-        page.Add(Label(static_cast<int>(OptionDescription0 + i), 110, static_cast<short>(y + 6), width - 118,
+        page.Add(Label(static_cast<int>(OptionDescription0 + i), 122, static_cast<short>(y + 6), width - 130,
                        descriptions[i], 20));
     }
     AddFrame(page, width, height);
