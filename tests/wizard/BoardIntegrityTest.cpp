@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,12 +18,6 @@ using wizard::BoardPage;
 using wizard::OperationMode;
 
 namespace {
-
-std::vector<std::uint8_t> Bytes(const config::DevicePDB& block) {
-    std::vector<std::uint8_t> bytes(sizeof block);
-    std::memcpy(bytes.data(), &block, sizeof block);
-    return bytes;
-}
 
 int BoardCount(const config::DevicePDB& block) {
     int count = 0;
@@ -171,18 +166,54 @@ TEST(BoardIntegrity, RandomSessionsKeepTheBlockSound) {
     std::mt19937 random(20261208);
     const auto pick = [&](int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); };
     const std::vector<std::string> numbers = {"", "-7", "0", "1", "3", "12", "31", "45", "x", "+3"};
+    const auto anyNode = [&](const HeadlessView& v) {
+        return pick(static_cast<int>(v.Nodes().size()) + 1) - 1;
+    };
+    enum Effect { Keeps, MayAdd, MayDelete };
+    struct Action {
+        const char* Name;
+        Effect Does;
+        std::function<bool(HeadlessView&)> Run;
+    };
+    const std::vector<Action> actions = {
+        {"click node", Keeps, [&](HeadlessView& v) { return v.ClickNode(anyNode(v)); }},
+        {"tab into tree", Keeps, [&](HeadlessView& v) { return v.TabIntoTree(); }},
+        {"arrow", Keeps, [&](HeadlessView& v) { return v.ArrowToNode(anyNode(v)); }},
+        {"right click", Keeps, [&](HeadlessView& v) { return v.RightClickNode(anyNode(v)); }},
+        {"type", Keeps,
+         [&](HeadlessView& v) {
+             return v.Type(Control::IDEd,
+                           numbers[static_cast<std::size_t>(pick(static_cast<int>(numbers.size())))]);
+         }},
+        {"model", MayAdd, [&](HeadlessView& v) { return v.Pick(Control::DevTypeEd, pick(7)); }},
+        {"base", Keeps, [&](HeadlessView& v) { return v.Pick(Control::BaseAddress, pick(32)); }},
+        {"wiring", Keeps, [&](HeadlessView& v) { return v.Pick(Control::InputMode, pick(2)); }},
+        {"gain", Keeps, [&](HeadlessView& v) { return v.Pick(wizard::AdRangeList(pick(8)), pick(9)); }},
+        {"range", Keeps, [&](HeadlessView& v) { return v.Pick(wizard::DaRangeList(pick(12)), pick(5)); }},
+        {"paging", Keeps,
+         [&](HeadlessView& v) { return v.Click(pick(2) == 0 ? Control::UpButton : Control::DownButton); }},
+        {"tab", Keeps, [&](HeadlessView& v) { return v.Pick(Control::ParmPage, pick(3)); }},
+        {"add", MayAdd, [&](HeadlessView& v) { return v.Click(Control::AddBtn); }},
+        {"delete", MayDelete, [&](HeadlessView& v) { return v.Click(Control::DelBtn); }},
+        {"navigation", Keeps,
+         [&](HeadlessView& v) {
+             const Control buttons[] = {Control::LastBtn, Control::NextBtn, Control::FinishBtn};
+             const int which = pick(4);
+             if (which == 3) v.UserClose();
+             return which == 3 || v.Click(buttons[which]);
+         }},
+    };
 
     for (int session = 0; session < 500; ++session) {
-        auto block = std::make_unique<config::DevicePDB>();
-        config::FillDefaultPDB(*block);
-        std::vector<int> bases(32);
-        for (int i = 0; i < 32; ++i) bases[static_cast<std::size_t>(i)] = i;
+        auto block = DefaultBlock();
+        std::vector<std::uint32_t> bases(config::BoardCount);
+        for (std::size_t i = 0; i < bases.size(); ++i)
+            bases[i] = 0x200u + 0x10u * static_cast<std::uint32_t>(i);
         std::shuffle(bases.begin(), bases.end(), random);
         for (int b = 0; b < config::BoardCount; ++b) {
             config::BoardEntry& entry = block->Boards[b];
             if (pick(3) == 0) {
-                PutBoard(*block, b, static_cast<std::uint8_t>(pick(7)),
-                         0x200u + 0x10u * static_cast<std::uint32_t>(bases[static_cast<std::size_t>(b)]));
+                PutBoard(*block, b, static_cast<std::uint8_t>(pick(7)), bases[static_cast<std::size_t>(b)]);
                 entry.InputMode = pick(2);
             } else {
                 entry.DevType = config::NoBoard;
@@ -198,104 +229,33 @@ TEST(BoardIntegrity, RandomSessionsKeepTheBlockSound) {
         std::string failure;
 
         const HeadlessView::Step play = [&](HeadlessView& v) {
+            if (v.Page() != PageClass::Board) {
+                // Start page: an option and mostly next; end page: mostly back.
+                v.Click(viewing ? Control::BrowseOp : pick(2) == 0 ? Control::NewOp : Control::ModifyOp);
+                v.Click(pick(5) == 0                   ? Control::FinishBtn
+                        : v.Page() == PageClass::Start ? Control::NextBtn
+                                                       : Control::LastBtn);
+                return;
+            }
             for (int step = 0; step < 40 && !v.Closed() && failure.empty(); ++step) {
                 const int boards = BoardCount(working);
                 const auto snapshot = Bytes(working);
-                bool deleted = false;
-                bool added = false;
-                std::string action;
-                if (v.Page() == PageClass::Start) {
-                    const Control options[] = {Control::NewOp, Control::ModifyOp, Control::BrowseOp};
-                    v.Click(viewing ? Control::BrowseOp : options[pick(2)]);
-                    const int choice = pick(10);
-                    v.Click(choice < 8 ? Control::NextBtn : Control::FinishBtn);
-                    continue;
-                }
-                if (v.Page() == PageClass::End) {
-                    v.Click(pick(3) == 0 ? Control::FinishBtn : Control::LastBtn);
-                    continue;
-                }
-                const int nodes = static_cast<int>(v.Nodes().size());
-                switch (pick(18)) {
-                case 0:
-                    v.ClickNode(nodes > 0 ? pick(nodes + 1) - 1 : -1);
-                    action = "click node";
-                    break;
-                case 1:
-                    v.TabIntoTree();
-                    action = "tab into tree";
-                    break;
-                case 2:
-                    if (nodes > 0) v.ArrowToNode(pick(nodes));
-                    action = "arrow";
-                    break;
-                case 3:
-                    if (nodes > 0) v.RightClickNode(pick(nodes));
-                    action = "right click";
-                    break;
-                case 4:
-                case 5:
-                case 15:
-                case 16:
-                    action =
-                        "type " + numbers[static_cast<std::size_t>(pick(static_cast<int>(numbers.size())))];
-                    v.Type(Control::IDEd, action.substr(5));
-                    break;
-                case 6:
-                    added = v.Pick(Control::DevTypeEd, pick(7)); // the slot shown may hold no board yet
-                    action = "model";
-                    break;
-                case 7:
-                    v.Pick(Control::BaseAddress, pick(32));
-                    action = "base";
-                    break;
-                case 8:
-                    v.Pick(Control::InputMode, pick(2));
-                    action = "wiring";
-                    break;
-                case 9:
-                    v.Pick(wizard::AdRangeList(pick(8)), pick(9));
-                    action = "gain";
-                    break;
-                case 10:
-                    v.Pick(wizard::DaRangeList(pick(12)), pick(5));
-                    action = "range";
-                    break;
-                case 11:
-                    v.Click(pick(2) == 0 ? Control::UpButton : Control::DownButton);
-                    action = "paging";
-                    break;
-                case 12:
-                    v.Pick(Control::ParmPage, pick(3));
-                    action = "tab";
-                    break;
-                case 13:
-                    added = v.Click(Control::AddBtn);
-                    action = "add";
-                    break;
-                case 14:
-                    deleted = v.Click(Control::DelBtn);
-                    action = "delete";
-                    break;
-                default: {
-                    const Control buttons[] = {Control::LastBtn, Control::NextBtn, Control::FinishBtn};
-                    const int which = pick(4);
-                    if (which == 3) {
-                        v.UserClose();
-                    } else {
-                        v.Click(buttons[which]);
-                    }
-                    action = "navigation";
-                }
-                }
-                std::string problem = Unsound(working);
+                // Typing twice as often as anything else; navigation half as often.
+                const int roll = pick(static_cast<int>(actions.size()) + 2);
+                const Action& action =
+                    actions[static_cast<std::size_t>(roll >= static_cast<int>(actions.size()) ? 4 : roll)];
+                if (roll == static_cast<int>(actions.size()) - 1 && pick(2) == 0) continue;
+                const bool done = action.Run(v);
                 const int now = BoardCount(working);
-                if (problem.empty() && now < boards - (deleted ? 1 : 0)) problem = "a board lost";
-                if (problem.empty() && now > boards + (added ? 1 : 0)) problem = "a board copied";
+                std::string problem = Unsound(working);
+                if (problem.empty() && now < boards - (done && action.Does == MayDelete ? 1 : 0))
+                    problem = "a board lost";
+                if (problem.empty() && now > boards + (done && action.Does == MayAdd ? 1 : 0))
+                    problem = "a board copied";
                 if (problem.empty() && viewing && Bytes(working) != snapshot)
                     problem = "viewing changed the block";
                 if (!problem.empty())
-                    failure = "session " + std::to_string(session) + ", " + action + ": " + problem;
+                    failure = "session " + std::to_string(session) + ", " + action.Name + ": " + problem;
             }
         };
         HeadlessWizard run;

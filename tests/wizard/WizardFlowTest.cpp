@@ -13,12 +13,6 @@ using wizard::PageNumber;
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(const config::DevicePDB& block) {
-    std::vector<std::uint8_t> bytes(sizeof block);
-    std::memcpy(bytes.data(), &block, sizeof block);
-    return bytes;
-}
-
 HeadlessView::Step Choose(Control option) {
     return [option](HeadlessView& v) {
         v.Click(option);

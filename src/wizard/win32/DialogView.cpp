@@ -649,14 +649,14 @@ void DialogView::MirrorState(Control id, HWND window) {
 void DialogView::MirrorText(HWND window, std::string_view text) {
     const std::wstring wide = Wide(text);
     if (WindowText(window) == wide) return;
-    // A field the page corrects keeps the caret where the user was typing.
-    DWORD caret = 0;
-    SendMessageW(window, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret)); // nothing where no edit
-    SetWindowTextW(window, wide.c_str());
+    // A field the page corrects while the user types in it keeps the caret where the user was typing.
     const std::optional<Control> control = ControlOfId(GetDlgCtrlID(window));
-    const bool edit = control && InfoOf(*control).Kind == ControlKind::Edit;
+    const bool typing = control && InfoOf(*control).Kind == ControlKind::Edit && GetFocus() == window;
+    DWORD caret = 0;
+    if (typing) SendMessageW(window, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    SetWindowTextW(window, wide.c_str());
     const auto kept = static_cast<WPARAM>(std::min<std::size_t>(caret, wide.size()));
-    if (edit && GetFocus() == window) SendMessageW(window, EM_SETSEL, kept, kept);
+    if (typing) SendMessageW(window, EM_SETSEL, kept, kept);
 }
 
 void DialogView::MirrorList(Control id, HWND window) {
