@@ -1,5 +1,6 @@
 #pragma once
 // Everything the driver and the wizard know about the seven board models, one row per model.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -186,6 +187,31 @@ constexpr bool OffersDifferential(const Model& model) {
 }
 constexpr bool OffersSingleEnded(const Model& model) {
     return model.Gains.SingleEndedInputs != -1;
+}
+
+// How many consecutive ports from its base address a board of this model answers on: one past the highest
+// register it has, per-channel registers counted up to its last channel. Zero for a slot without a board.
+// The wizard keeps these ranges of different boards apart.
+constexpr std::uint32_t PortSpan(std::uint8_t model) {
+    const Model* row = ModelOf(model);
+    if (row == nullptr) return 0;
+    const PortMap& ports = row->Ports;
+    const auto lastChannel = [model](TagKind kind) { return std::max(ModelChannelTable(model, kind), 0); };
+    std::int32_t highest = -1;
+    const auto reach = [&highest](std::int32_t offset, std::int32_t beyond) {
+        if (offset != NoPort) highest = std::max(highest, offset + beyond);
+    };
+    constexpr std::int32_t PointsPerPort = 8;
+    reach(ports.DiByte, lastChannel(TagKind::DI) / PointsPerPort);
+    reach(ports.DoByte, lastChannel(TagKind::DO) / PointsPerPort);
+    for (std::int32_t offset : {ports.AdLow, ports.AdStatus, ports.AdGain, ports.AdChannel, ports.AdMode,
+                                ports.AdStart, ports.CounterControl}) {
+        reach(offset, 0);
+    }
+    reach(ports.DaLow, DaPortsPerChannel * lastChannel(TagKind::DA));
+    reach(ports.DaHigh, DaPortsPerChannel * lastChannel(TagKind::DA));
+    reach(ports.CounterData, lastChannel(TagKind::Count));
+    return static_cast<std::uint32_t>(highest + 1);
 }
 
 // Counter control bytes by channel: 0x30, 0x70, 0xB0; any other channel 0x00.

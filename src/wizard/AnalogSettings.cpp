@@ -46,8 +46,9 @@ static_assert(std::ranges::all_of(PageCounts, [](const PageCountRow& row) {
            row.Differential * AdRowCount <= config::AdGainCount;
 }));
 
-// Range lists enabled from the first on, indexed by DaClass; nothing leaves the enabling as it is.
-constexpr std::array<std::optional<int>, 6> DaEnabledLists = {1, 2, 6, std::nullopt, 12, std::nullopt};
+// Range lists enabled from the first on, indexed by DaClass; nothing leaves the enabling as it is. A model
+// without analog outputs has none to choose.
+constexpr std::array<std::optional<int>, 6> DaEnabledLists = {1, 2, 6, 0, 12, std::nullopt};
 
 std::size_t Index(auto code) {
     return static_cast<std::size_t>(code);
@@ -140,6 +141,7 @@ void AnalogSettings::RefreshPaging(int c) {
         // A code the model does not offer shows as the first gain.
         const auto index = found == gains.end() ? 0 : static_cast<std::int32_t>(found - gains.begin());
         view_.SetSelection(AdRangeList(k), index);
+        adShown_[Index(k)] = view_.Selection(AdRangeList(k));
     }
 }
 
@@ -153,6 +155,7 @@ void AnalogSettings::RefreshOutputTab(int c) {
     for (int k = 0; k < DaRowCount; ++k) {
         view_.SetItems(DaRangeList(k), ranges);
         view_.SetSelection(DaRangeList(k), DaRangeIndexes[Slot(c)][Index(k)]);
+        daShown_[Index(k)] = view_.Selection(DaRangeList(k));
     }
 }
 
@@ -160,13 +163,22 @@ void AnalogSettings::KeepVisibleGainPage(int b) {
     const std::span<const boards::GainEntry> gains = GainList(ShownModel(view_));
     for (int k = 0; k < AdRowCount; ++k) {
         const std::int32_t index = view_.Selection(AdRangeList(k));
+        if (index == adShown_[Index(k)]) continue;
         const bool listed = index >= 0 && static_cast<std::size_t>(index) < gains.size();
         AdRangeCodes[Slot(b)][Channel(AdPage[Slot(b)], k)] = listed ? gains[Index(index)].Code : -1;
     }
 }
 
 void AnalogSettings::KeepOutputRanges(int b) {
-    for (int k = 0; k < DaRowCount; ++k) DaRangeIndexes[Slot(b)][Index(k)] = view_.Selection(DaRangeList(k));
+    for (int k = 0; k < DaRowCount; ++k) {
+        const std::int32_t index = view_.Selection(DaRangeList(k));
+        if (index != daShown_[Index(k)]) DaRangeIndexes[Slot(b)][Index(k)] = index;
+    }
+}
+
+void AnalogSettings::TakeShownAsEdits() {
+    adShown_.fill(NoneShown);
+    daShown_.fill(NoneShown);
 }
 
 void AnalogSettings::PageUp(int c) {

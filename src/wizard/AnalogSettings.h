@@ -48,10 +48,13 @@ public:
     void Load();
     void RefreshInputTab(int c);
     void RefreshOutputTab(int c);
-    // The eight gains shown become slot b's codes for the channels of b's current page.
+    // The eight gains shown become slot b's codes for the channels of b's current page. A list the user
+    // left as the page showed it keeps its code, also one the model does not offer.
     void KeepVisibleGainPage(int b);
-    // The twelve ranges shown become slot b's.
+    // The twelve ranges shown become slot b's, by the same rule.
     void KeepOutputRanges(int b);
+    // What the lists show counts as the user's choice for the next keep (a board added takes them).
+    void TakeShownAsEdits();
     void PageUp(int c);
     void PageDown(int c);
     // First page, all gain codes 0.
@@ -73,6 +76,10 @@ private:
 
     PageView& view_;
     config::DevicePDB& block_;
+    // The selection the page itself gave each gain and range list, to tell the user's changes from it.
+    static constexpr std::int32_t NoneShown = -2;
+    std::array<std::int32_t, AdRowCount> adShown_{};
+    std::array<std::int32_t, DaRowCount> daShown_{};
 };
 
 } // namespace korax::wizard

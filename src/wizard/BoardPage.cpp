@@ -162,10 +162,6 @@ int BoardPage::BoardOfNode(std::int32_t node) const {
     return IsSlot(number) ? number : slot;
 }
 
-int BoardPage::BoardNumberInField() const {
-    return std::clamp(ParseBoardNumber(view_.Text(Control::IDEd)).value_or(0), FirstSlot, LastSlot);
-}
-
 std::uint32_t BoardPage::ShownBaseAddress() const {
     // The item's text without its suffix, in hexadecimal. The list always has a selection once the fields
     // have been refreshed; should it have none, the default address stands.
@@ -176,11 +172,32 @@ std::uint32_t BoardPage::ShownBaseAddress() const {
     return address;
 }
 
-void BoardPage::ShowNumberTaken(int n) {
-    std::string message(texts::NumberTakenBefore);
-    message += std::to_string(n);
-    message += texts::NumberTakenAfter;
-    view_.ShowError(message);
+bool BoardPage::PortsFree(int b, std::uint8_t model, std::uint32_t base) const {
+    const std::uint64_t first = base;
+    const std::uint64_t end = first + boards::PortSpan(model);
+    for (int other = FirstSlot; other <= LastSlot; ++other) {
+        if (other == b || !HoldsBoard(other)) continue;
+        const config::BoardEntry& entry = block_.Boards[other];
+        const std::uint64_t otherFirst = entry.BaseAddress;
+        const std::uint64_t otherEnd = otherFirst + boards::PortSpan(entry.DevType);
+        if (first < otherEnd && otherFirst < end) return false;
+    }
+    return true;
+}
+
+std::optional<std::uint32_t> BoardPage::FreeBaseAddress(int b, std::uint8_t model, std::uint32_t from) const {
+    const int start = config::BaseAddressIndex(from);
+    for (int i = 0; i < BaseAddressCount; ++i) {
+        const auto index = static_cast<std::uint32_t>((start + i) % BaseAddressCount);
+        const std::uint32_t address = FirstBaseAddress + BaseAddressStep * index;
+        if (PortsFree(b, model, address)) return address;
+    }
+    return std::nullopt;
+}
+
+void BoardPage::ShowBaseTaken(std::uint32_t address) {
+    view_.ShowError(std::string(texts::BaseTakenBefore) + HexUpper(address, 0) +
+                    std::string(texts::BaseAddressSuffix) + std::string(texts::BaseTakenAfter));
 }
 
 // --- Showing the page and refreshing it ------------------------------------------------------------------
@@ -246,9 +263,10 @@ void BoardPage::RefreshBoardFields() {
     Analog.RefreshOutputTab(CurrentBoard);
     view_.SetEnabled(Control::IDEd, !ViewOnly());
     view_.SetEnabled(Control::BaseAddress, !ViewOnly());
-    if (view_.Text(Control::IDEd).empty()) {
-        if (const std::optional<int> free = LowestUnusedSlot())
-            view_.SetText(Control::IDEd, std::to_string(*free));
+    // The field always names the board shown once the page has refreshed it: a number left there that
+    // moved nothing (another board's, or no number at all) gives way to the board's own.
+    if (ParseBoardNumber(view_.Text(Control::IDEd)) != CurrentBoard) {
+        view_.SetText(Control::IDEd, std::to_string(CurrentBoard));
     }
     if (view_.Selection(Control::BaseAddress) < 0) {
         view_.SetSelection(Control::BaseAddress, config::BaseAddressIndex(DefaultBaseAddress));
@@ -285,9 +303,8 @@ void BoardPage::WriteShownBoard(int n) {
     // A board always carries the number of its slot; a slot vacated by renumbering holds 0 until then.
     entry.BoardNo = n;
     SetModel(entry, ShownModel(view_));
-    entry.BaseAddress = ShownBaseAddress();
-    entry.InputMode = view_.Selection(Control::InputMode);
-    entry.ADMaxRange = view_.Selection(Control::ADMaxRange);
+    // The base address and the wiring went into the entry when the user picked them; the lists may show
+    // another value for one they cannot show (an address off the list), which must not replace it.
 }
 
 // --- User actions ----------------------------------------------------------------------------------------
@@ -315,6 +332,10 @@ void BoardPage::Renumber() {
     // storing refuses a number that still names another board. No board is ever written over.
     if (HoldsBoard(n)) return;
 
+    MoveBoard(old, n);
+}
+
+void BoardPage::MoveBoard(int old, int n) {
     Entry(old).BoardNo = n;
     block_.SelectedBoard = n;
     config::BoardEntry& from = Entry(old);
@@ -349,16 +370,32 @@ void BoardPage::Renumber() {
 
 void BoardPage::ChangeModel() {
     const int c = CurrentBoard;
+    const std::uint8_t model = ShownModel(view_);
+    if (!PortsFree(c, model, Entry(c).BaseAddress)) {
+        // A model answering on more ports would reach another board's: the board keeps its model.
+        ShowBaseTaken(Entry(c).BaseAddress);
+        view_.SetSelection(Control::DevTypeEd, config::IsBoard(Entry(c).DevType) ? Entry(c).DevType : -1);
+        return;
+    }
     Analog.ComputeClasses();
     Analog.ResetInputs(c);
     Analog.Recount(c);
-    SetModel(Entry(c), ShownModel(view_));
+    // A slot that becomes a board here (the page shows an unused slot) carries its own number.
+    Entry(c).BoardNo = c;
+    SetModel(Entry(c), model);
     RefreshBoardFields();
     RebuildTree();
 }
 
 void BoardPage::ChangeBaseAddress() {
-    Entry(CurrentBoard).BaseAddress = ShownBaseAddress();
+    config::BoardEntry& entry = Entry(CurrentBoard);
+    const std::uint32_t address = ShownBaseAddress();
+    if (!PortsFree(CurrentBoard, entry.DevType, address)) {
+        ShowBaseTaken(address);
+        view_.SetSelection(Control::BaseAddress, config::BaseAddressIndex(entry.BaseAddress));
+        return;
+    }
+    entry.BaseAddress = address;
     RebuildTree();
 }
 
@@ -374,26 +411,37 @@ void BoardPage::ChangeWiring() {
 void BoardPage::AddBoard() {
     if (CurrentBoard != -1) {
         // Commit the board shown under the number in the field.
-        const int n = BoardNumberInField();
-        if (n != CurrentBoard && HoldsBoard(n)) {
-            ShowNumberTaken(n);
-            return;
-        }
+        if (!CommitNumber()) return;
         Analog.KeepVisibleGainPage(CurrentBoard);
         Analog.KeepOutputRanges(CurrentBoard);
-        CurrentBoard = n;
-        WriteShownBoard(n);
-        Analog.Store(n);
+        WriteShownBoard(CurrentBoard);
+        Analog.Store(CurrentBoard);
     }
     const std::optional<int> free = LowestUnusedSlot();
     if (!free) return;
-    view_.SetText(Control::IDEd, std::to_string(*free));
+    const config::BoardEntry& shown = Entry(CurrentBoard);
+    const std::uint8_t model = ShownModel(view_);
+    // The new board takes the values in the fields, but never the ports of another board: it goes to the
+    // first free base address from the one shown on.
+    const std::optional<std::uint32_t> base = FreeBaseAddress(*free, model, shown.BaseAddress);
+    if (!base) {
+        view_.ShowError(texts::NoFreeBase);
+        return;
+    }
     wizard_.ConfigChanged = true;
+    config::BoardEntry& entry = Entry(*free);
+    entry.BoardNo = *free;
+    SetModel(entry, model);
+    entry.BaseAddress = *base;
+    entry.InputMode = shown.InputMode;
+    entry.ADMaxRange = shown.ADMaxRange;
     CurrentBoard = *free;
-    // The new board takes the values in the fields; the analog lists keep what they show, so leaving an
-    // analog tab afterwards gives those gains and ranges to the new board.
-    WriteShownBoard(*free);
+    view_.SetText(Control::IDEd, std::to_string(*free));
+    view_.SetSelection(Control::BaseAddress, config::BaseAddressIndex(*base));
+    // The analog lists keep what they show, so leaving an analog tab afterwards gives those gains and
+    // ranges to the new board.
     Analog.Store(*free);
+    Analog.TakeShownAsEdits();
     RebuildTree();
 }
 
@@ -408,6 +456,8 @@ void BoardPage::DeleteBoard() {
         entry.InputMode = 0;
         entry.ADMaxRange = 0;
         Analog.Clear(b);
+        // Only a board deleted changes the configuration.
+        wizard_.ConfigChanged = true;
     }
     CurrentBoard = LowestUsedSlot().value_or(SelectedBoardShown());
     FillFields(CurrentBoard);
@@ -415,10 +465,9 @@ void BoardPage::DeleteBoard() {
     RefreshBoardFields();
     RebuildTree();
     view_.SetText(Control::IDEd, std::to_string(CurrentBoard));
-    wizard_.ConfigChanged = true;
 }
 
-bool BoardPage::StoreSettings() {
+bool BoardPage::CommitNumber() {
     const std::string text = view_.Text(Control::IDEd);
     const std::optional<std::int32_t> number = ParseBoardNumber(text);
     if (!number) {
@@ -427,12 +476,22 @@ bool BoardPage::StoreSettings() {
         return false;
     }
     const int n = std::clamp(*number, FirstSlot, LastSlot);
-    if (n != CurrentBoard && HoldsBoard(n)) {
-        ShowNumberTaken(n);
+    if (n == CurrentBoard) return true;
+    if (HoldsBoard(n)) {
+        view_.ShowError(std::string(texts::NumberTakenBefore) + text + std::string(texts::NumberTakenAfter));
         return false;
     }
-    Analog.KeepVisibleGainPage(n);
-    WriteShownBoard(n);
+    // A number other than the board's own is a renumbering: the board moves, no copy stays behind.
+    MoveBoard(CurrentBoard, n);
+    return true;
+}
+
+bool BoardPage::StoreSettings() {
+    // Viewing changes nothing: the working block stays as the host gave it.
+    if (ViewOnly()) return true;
+    if (!CommitNumber()) return false;
+    Analog.KeepVisibleGainPage(CurrentBoard);
+    WriteShownBoard(CurrentBoard);
     Analog.Store();
     return true;
 }

@@ -39,16 +39,24 @@ private:
     std::optional<int> LowestUsedSlot() const;
     int SelectedBoardShown() const;
     int BoardOfNode(std::int32_t node) const;
-    int BoardNumberInField() const;
     std::uint32_t ShownBaseAddress() const;
     bool ViewOnly() const { return Analog.ViewOnly; }
+    // Whether a board of `model` at `base` in slot b would answer on no port of another board.
+    bool PortsFree(int b, std::uint8_t model, std::uint32_t base) const;
+    // The first base address of the list from `from` on (then from the start) whose ports are free for a
+    // board of `model` in slot b.
+    std::optional<std::uint32_t> FreeBaseAddress(int b, std::uint8_t model, std::uint32_t from) const;
 
     void SetUpControls();
     void FillFields(int b);
     void RefreshBoardFields();
     void RebuildTree();
     void WriteShownBoard(int n);
-    void ShowNumberTaken(int n);
+    void ShowBaseTaken(std::uint32_t address);
+    // The board shown takes the number in the field: moved there when it names a free slot. Nothing, with
+    // the reason shown, when the field holds no number or names another board.
+    bool CommitNumber();
+    void MoveBoard(int old, int n);
     bool StoreSettings();
 
     // User actions.

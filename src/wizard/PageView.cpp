@@ -146,6 +146,13 @@ bool PageView::UserRightClickNode(std::int32_t node) {
     return true;
 }
 
+bool PageView::UserSelectNode(std::int32_t node) {
+    if (!Reachable(Control::DeviceTree) || !IsItemOf(node, nodes_.size())) return false;
+    selectedNode_ = node;
+    if (events_ != nullptr) events_->OnUserClickNode();
+    return true;
+}
+
 bool PageView::UserLeave(Control sheet) {
     if (!Reachable(sheet) || InfoOf(sheet).Kind != ControlKind::Sheet) return false;
     if (events_ != nullptr) events_->OnUserLeave(sheet);

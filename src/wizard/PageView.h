@@ -197,7 +197,8 @@ public:
     virtual void OnUserDoubleClick(Control) {}
     virtual void OnUserPick(Control) {}
     virtual void OnUserEdit(Control) {}
-    // The user clicked a node of the tree (or beside the nodes, which leaves the selection as it was).
+    // The user clicked a node of the tree (or beside the nodes, which leaves the selection as it was), or
+    // moved the tree's selection by other means: keys, or the tree choosing a node as it took the focus.
     virtual void OnUserClickNode() {}
     // The keyboard focus left a sheet the user had been working in.
     virtual void OnUserLeave(Control /*sheet*/) {}
@@ -263,6 +264,9 @@ public:
     bool UserClickNode(std::int32_t node);
     // A right click selects the node without the click action.
     bool UserRightClickNode(std::int32_t node);
+    // The tree's selection moved to `node` other than by a click (arrow keys, or the tree taking the focus
+    // with nothing selected): the same action as a click on it.
+    bool UserSelectNode(std::int32_t node);
     bool UserLeave(Control sheet);
     // The close box: the page closes without any action of its own.
     void UserClose();

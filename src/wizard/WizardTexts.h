@@ -38,6 +38,8 @@ inline constexpr std::string_view BoardNumberLabel = "板卡号";
 inline constexpr std::string_view BaseAddressLabel = "基址：";
 inline constexpr std::string_view InputModeLabel = "AD输入方式";
 inline constexpr std::string_view MaxRangeLabel = "AD最大范围";
+// A label ending in this colon shows its access key before it.
+inline constexpr std::string_view FullWidthColon = "：";
 inline constexpr std::string_view AddButton = "添加板卡";
 inline constexpr std::string_view DeleteButton = "删除板卡";
 // Tabs of ParmPage, in their order: board diagram, analog input, analog output.
@@ -61,8 +63,13 @@ inline constexpr std::string_view PageDownLabel = "下页";
 // A board number that is not an integer: Before + the field's text + After.
 inline constexpr std::string_view NotAnIntegerBefore = "'";
 inline constexpr std::string_view NotAnIntegerAfter = "' is not a valid integer value";
-// A board number naming a slot another board holds: Before + the number + After.
+// A board number naming a slot another board holds: Before + the number as typed + After.
 inline constexpr std::string_view NumberTakenBefore = "板卡号";
 inline constexpr std::string_view NumberTakenAfter = "已被其他板卡使用，请输入一个空闲的板卡号。";
+// A base address whose ports overlap another board's: Before + the address item + After.
+inline constexpr std::string_view BaseTakenBefore = "基址";
+inline constexpr std::string_view BaseTakenAfter = "与其他板卡的端口重叠，请选择一个空闲的基址。";
+// Adding a board when no base address of the list leaves the other boards' ports free.
+inline constexpr std::string_view NoFreeBase = "没有空闲的基址，无法添加板卡。";
 
 } // namespace korax::wizard::texts

@@ -2,8 +2,8 @@
 // library, owns a window, and calls DLLEdDev with that window and a parameter block, sitting in the pages'
 // modal loops. A second thread plays the user on the pages through window messages and reads what they show.
 //
-// Usage: wizard_gui.exe flows|board|screens. The screens group saves a picture of every page in the working
-// folder (BMP; the test command converts them to PNG).
+// Usage: wizard_gui.exe flows|board|keys|screens. The screens group saves a picture of every page in the
+// working folder (BMP; the test command converts them to PNG).
 #include <windows.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,10 +50,6 @@ std::vector<std::uint8_t> Bytes(const DevicePDB& block) {
     std::vector<std::uint8_t> bytes(sizeof block);
     std::memcpy(bytes.data(), &block, sizeof block);
     return bytes;
-}
-
-std::string Name(const korax::config::BoardEntry& entry) {
-    return korax::config::ShortStringText(entry.DevName, korax::config::DevNameSize);
 }
 
 template <typename Proc>
@@ -180,8 +177,8 @@ void FinishAtOnce(Host& host) {
         p.WaitPage(texts::StartCaption);
         CheckFrame(p, "start page");
         Check(p.Text(Control::Instruction) == W(texts::StartInstruction) &&
-                  p.Text(Control::BrowseOp) == W(texts::BrowseOption) &&
-                  p.Text(Control::FinishBtn) == W(texts::FinishButton),
+                  p.Label(Control::BrowseOp) == W(texts::BrowseOption) &&
+                  p.Label(Control::FinishBtn) == W(texts::FinishButton),
               "the controller's texts shown");
         const std::wstring description =
             TextOf(GetDlgItem(p.Page(), korax::wizard::win32::OptionDescription0));
@@ -213,7 +210,7 @@ void CreateThroughTheEndPage(Host& host) {
         p.WaitPage(texts::EndCaption);
         CheckFrame(p, "end page");
         Check(p.Text(Control::Instruction) == W(texts::EndInstruction), "end page instruction");
-        Check(p.Text(Control::LastBtn) == W(texts::BackButton) && p.Item(Control::NextBtn) == nullptr,
+        Check(p.Label(Control::LastBtn) == W(texts::BackButton) && p.Item(Control::NextBtn) == nullptr,
               "end page buttons");
         CheckGlyphs(p, "end page");
         p.Click(Control::FinishBtn);
@@ -226,6 +223,7 @@ void ViewAndFinishOnTheBoardPage(Host& host) {
     auto block = host.DefaultBlock();
     korax::config::SetShortString(block->Boards[0].DevName, korax::config::DevNameSize, "stale");
     PutBoard(*block, 3, KrxB100, 0x300);
+    const auto before = Bytes(*block);
     const std::int32_t result = host.Run(*block, [](Pilot& p) {
         ChooseAndGoOn(p, Control::BrowseOp);
         p.WaitPage(texts::BoardCaptions[2]);
@@ -251,7 +249,7 @@ void ViewAndFinishOnTheBoardPage(Host& host) {
         p.Click(Control::FinishBtn);
     });
     Check(result == NotAccepted, "viewing is not accepted");
-    Check(Name(block->Boards[0]) == "KRX-A100", "the board page's finish rewrites the block");
+    Check(Bytes(*block) == before, "viewing leaves every byte of the block");
 }
 
 void CloseBoxOnTheBoardPage(Host& host) {
@@ -436,14 +434,21 @@ void AddRenumberSelectDelete(Host& host) {
         p.Focus(Control::BaseAddress);
         p.Click(Control::AddBtn);
         Require(WaitUntil([&] { return p.Nodes().size() == 2; }), "a board added");
-        Check(p.Nodes()[1] == W("板卡号:1 KRX-A100 基址:220 单端"), "the new board's node");
+        Check(p.Nodes()[1] == W("板卡号:1 KRX-A100 基址:230 单端"), "the new board's node, on free ports");
         Check(p.Text(Control::IDEd) == L"1", "the new board's number shown");
         Check(p.FocusWindow() == p.Item(Control::BaseAddress), "adding leaves the focus where it was");
 
-        p.Type(Control::IDEd, "45");
-        Check(p.Text(Control::IDEd) == L"31", "a number past the last slot becomes 31");
+        // Typed key by key over the selected text: the corrected field keeps the caret after the last key.
+        p.Focus(Control::IDEd);
+        SendMessageW(p.Item(Control::IDEd), EM_SETSEL, 0, -1);
+        for (wchar_t key : {L'4', L'5'}) PostMessageW(p.Item(Control::IDEd), WM_CHAR, key, 1);
+        Require(WaitUntil([&] { return p.Text(Control::IDEd) == L"31"; }),
+                "a number past the last slot becomes 31");
+        DWORD caret = 0;
+        SendMessageW(p.Item(Control::IDEd), EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+        Check(caret == 2, "the caret stays where the user was typing");
         Check(p.Nodes() ==
-                  std::vector{W("板卡号:0 KRX-A100 基址:220 单端"), W("板卡号:31 KRX-A100 基址:220 单端")},
+                  std::vector{W("板卡号:0 KRX-A100 基址:220 单端"), W("板卡号:31 KRX-A100 基址:230 单端")},
               "the board moved to slot 31");
 
         p.ClickNode(0);
@@ -479,6 +484,7 @@ void NumbersRefused(Host& host) {
               "the page stays, with the text typed");
 
         // A number that another board holds is refused as well.
+        p.Type(Control::IDEd, "0");
         p.Click(Control::AddBtn);
         Require(WaitUntil([&] { return p.Nodes().size() == 2; }), "a board added");
         p.Type(Control::IDEd, "0");
@@ -494,6 +500,142 @@ void NumbersRefused(Host& host) {
     Check(block->Boards[5].DevType == KrxA100 && block->Boards[5].BoardNo == 5 &&
               block->Boards[1].DevType == NoBoard,
           "the added board under its free number");
+}
+
+// --- The keyboard alone --------------------------------------------------------------------------------
+
+// The create flow with the tab, arrow, space and enter keys only.
+void KeyboardOnlyCreate(Host& host) {
+    using korax::wizard::AdRangeList;
+    auto block = host.DefaultBlock();
+    const std::int32_t result = host.Run(*block, [](Pilot& p) {
+        p.WaitPage(texts::StartCaption);
+        Require(WaitUntil([&] { return p.FocusWindow() == p.Item(Control::NewOp); }),
+                "the start page opens with the focus on the options");
+        p.Key(VK_DOWN);
+        Check(p.Checked(Control::ModifyOp) && !p.Checked(Control::NewOp),
+              "an arrow key chooses the next option");
+        p.Key(VK_UP);
+        Check(p.Checked(Control::NewOp) && p.FocusWindow() == p.Item(Control::NewOp), "and back");
+        p.Key(VK_RETURN);
+
+        p.WaitPage(texts::BoardCaptions[0]);
+        Require(WaitUntil([&] { return p.FocusWindow() == p.Item(Control::DevTypeEd); }),
+                "the board page opens with the focus on the model list");
+        p.Key(VK_DOWN);
+        Require(WaitUntil([&] { return p.Nodes() == std::vector{W("板卡号:0 KRX-A200 基址:220 单端")}; }),
+                "an arrow key picks the next model");
+        p.Key(VK_TAB);
+        Check(p.FocusWindow() == p.Item(Control::IDEd), "tab: the board number next");
+        p.Key(VK_TAB);
+        p.Key(VK_DOWN);
+        p.Key(VK_TAB);
+        p.Key(VK_DOWN);
+        Require(WaitUntil([&] { return p.Nodes() == std::vector{W("板卡号:0 KRX-A200 基址:230 差动")}; }),
+                "base address and wiring picked by keys");
+        p.Key(VK_TAB);
+        Check(p.FocusWindow() == p.Item(Control::ParmPage), "the tabs' strip after the fields");
+        p.Key(VK_RIGHT);
+        Require(WaitUntil([&] { return p.Visible(AdRangeList(0)); }), "an arrow key brings the next tab");
+        p.Key(VK_TAB);
+        Check(p.FocusWindow() == p.Item(AdRangeList(0)), "the strip before what is on its tab");
+        p.Key(VK_DOWN); // "+/-0.625V", code 7
+        p.TabTo(Control::AddBtn);
+        p.Key(VK_SPACE);
+        Require(WaitUntil([&] { return p.Nodes().size() == 2; }), "the space key adds a board");
+        Check(p.Text(Control::IDEd) == L"1", "the new board shown");
+        p.TabTo(Control::NextBtn);
+        p.Key(VK_RETURN);
+
+        p.WaitPage(texts::EndCaption);
+        Require(WaitUntil([&] { return p.FocusWindow() == p.Item(Control::FinishBtn); }),
+                "the end page opens with the focus on finish");
+        p.Key(VK_RETURN);
+    });
+    Check(result == Accepted, "creating by keys is accepted");
+    for (int b = 0; b < 2; ++b) {
+        const korax::config::BoardEntry& entry = block->Boards[b];
+        Check(entry.DevType == 1 && entry.InputMode == 1 && entry.ADGain[0] == 7 && entry.ADGain[1] == 0,
+              "board " + std::to_string(b) + ": KRX-A200, differential, the gain picked");
+    }
+    Check(block->Boards[0].BaseAddress == 0x230 && block->Boards[1].BaseAddress == 0x240,
+          "the boards on ports of their own");
+}
+
+// The escape key on every page does what the close box does: nothing written, the close box's result.
+void EscapeOnEveryPage(Host& host) {
+    struct Case {
+        const char* Name;
+        std::optional<Control> Option; // none: escape on the start page itself
+        std::size_t Mode;              // the board page's caption
+        bool ToEndPage;
+        std::int32_t Expected;
+    };
+    const Case cases[] = {
+        {"start page", std::nullopt, 0, false, NotAccepted},
+        {"board page after create", Control::NewOp, 0, false, Accepted},
+        {"end page after view", Control::BrowseOp, 2, true, NotAccepted},
+        {"end page after modify", Control::ModifyOp, 1, true, Accepted},
+    };
+    for (const Case& c : cases) {
+        auto block = host.DefaultBlock();
+        const auto before = Bytes(*block);
+        const std::int32_t result = host.Run(*block, [&](Pilot& p) {
+            const auto focused = [&] {
+                Require(WaitUntil([&] { return IsChild(p.Page(), p.FocusWindow()) != FALSE; }),
+                        "the page has the focus");
+            };
+            p.WaitPage(texts::StartCaption);
+            if (c.Option) {
+                p.Click(*c.Option);
+                Require(WaitUntil([&] { return p.Checked(*c.Option); }), "option chosen");
+                focused();
+                p.Key(VK_RETURN);
+                p.WaitPage(texts::BoardCaptions[c.Mode]);
+                if (c.ToEndPage) {
+                    focused();
+                    p.Key(VK_RETURN);
+                    p.WaitPage(texts::EndCaption);
+                }
+            }
+            focused();
+            p.Key(VK_ESCAPE);
+        });
+        Check(result == c.Expected, std::string(c.Name) + ": the close box's result");
+        Check(Bytes(*block) == before, std::string(c.Name) + ": nothing written");
+    }
+}
+
+// A board chosen in the tree by keys alone is the one the delete key deletes.
+void DeleteAfterKeyboardSelection(Host& host) {
+    auto block = host.DefaultBlock();
+    PutBoard(*block, 2, KrxB100, 0x300);
+    const std::int32_t result = host.Run(*block, [](Pilot& p) {
+        ChooseAndGoOn(p, Control::ModifyOp);
+        p.WaitPage(texts::BoardCaptions[1]);
+        Require(WaitUntil([&] { return p.FocusWindow() == p.Item(Control::DevTypeEd); }),
+                "focus on the model");
+        p.TabTo(Control::DeviceTree);
+        Require(WaitUntil([&] { return p.SelectedNode() == 0; }), "the tree highlights its first node");
+        p.Key(VK_DOWN);
+        Require(WaitUntil([&] { return p.SelectedNode() == 1 && p.Text(Control::IDEd) == L"2"; }),
+                "an arrow key selects board 2 and its fields follow");
+        Check(p.SelectedText(Control::DevTypeEd) == L"KRXB100", "board 2's model shown");
+        p.Key(VK_DELETE);
+        Require(WaitUntil([&] { return p.Nodes().size() == 1; }),
+                "the delete key deletes the board selected");
+        Check(p.Nodes()[0] == W("板卡号:0 KRX-A100 基址:220 单端"), "board 0 left");
+        // Alt + the access key shown on the add button adds one again.
+        Check(p.Label(Control::AddBtn) + L"(&A)" == p.Text(Control::AddBtn),
+              "the add button's access key shown");
+        PostMessageW(p.FocusWindow(), WM_SYSCHAR, 'a', static_cast<LPARAM>(1u << 29));
+        Require(WaitUntil([&] { return p.Nodes().size() == 2; }), "alt+a adds a board");
+        p.Click(Control::FinishBtn);
+    });
+    Check(result == Accepted, "modifying is accepted");
+    Check(block->Boards[2].DevType == NoBoard && block->Boards[0].DevType == KrxA100 &&
+              block->Boards[1].DevType == KrxA100,
+          "board 2 deleted, board 1 added");
 }
 
 // --- Pictures of every page --------------------------------------------------------------------------------
@@ -557,6 +699,9 @@ const Scenario Scenarios[] = {
     {"board", "leaving a tab keeps its choices", LeavingATabKeepsItsChoices},
     {"board", "add, renumber, select, delete", AddRenumberSelectDelete},
     {"board", "numbers refused", NumbersRefused},
+    {"keys", "keyboard only create", KeyboardOnlyCreate},
+    {"keys", "escape on every page", EscapeOnEveryPage},
+    {"keys", "delete after a keyboard selection", DeleteAfterKeyboardSelection},
     {"screens", "screenshots", Screenshots},
 };
 
@@ -602,7 +747,7 @@ int main(int argc, char** argv) {
     }
     DestroyWindow(window);
     FreeLibrary(driver);
-    Check(run > 0, "a group of scenarios chosen: flows, board or screens");
+    Check(run > 0, "a group of scenarios chosen: flows, board, keys or screens");
     std::printf("%s\n", verdict.Failures() == 0 ? "PASSED" : "FAILED");
     return verdict.Failures() == 0 ? 0 : 1;
 }

@@ -239,10 +239,31 @@ public:
         PostMessageW(tree, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
     }
 
+    // A key pressed and released where the wizard's keyboard focus is, as the keyboard delivers it; then
+    // time for the page to take it.
+    void Key(WPARAM key) {
+        HWND focus = FocusWindow();
+        Require(focus != nullptr, "a control has the keyboard focus");
+        PostMessageW(focus, WM_KEYDOWN, key, 1);
+        PostMessageW(focus, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        Sleep(150);
+    }
+    // The tab key until the control has the focus; at most `limit` presses.
+    void TabTo(Control id, int limit = 30) {
+        for (int i = 0; i < limit && FocusWindow() != Item(id); ++i) Key(VK_TAB);
+        Require(FocusWindow() == Item(id), "the tab key reaches " + std::string(wizard::InfoOf(id).Name));
+    }
+
     // --- What the page shows
     // --------------------------------------------------------------------------------
 
     std::wstring Text(Control id) const { return TextOf(Item(id)); }
+    // The text without the access key shown after it ("(&N)").
+    std::wstring Label(Control id) const {
+        std::wstring text = Text(id);
+        const std::size_t key = text.rfind(L"(&");
+        return key != std::wstring::npos && key + 4 == text.size() ? text.substr(0, key) : text;
+    }
     bool Enabled(Control id) const { return IsWindowEnabled(Item(id)) != FALSE; }
     bool Visible(Control id) const { return IsWindowVisible(Item(id)) != FALSE; }
     bool Checked(Control id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }

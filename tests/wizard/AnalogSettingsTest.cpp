@@ -91,16 +91,16 @@ TEST(AnalogSettings, OutputTabFollowsTheModelsOutputs) {
         EXPECT_FALSE(v.Enabled(Control::DA_Range6));
         EXPECT_EQ(v.Items(Control::DA_Range5).size(), 5u);
         EXPECT_EQ(v.Items(Control::DA_Range0).back(), "4-20mA");
-        v.Pick(Control::DevTypeEd, 3); // KRX-C100: no outputs, the tab stays as it was enabled
+        v.Pick(Control::DevTypeEd, 3); // KRX-C100: no outputs, the tab stays with nothing to choose
         EXPECT_TRUE(v.Visible(Control::DASheet));
         EXPECT_EQ(v.Items(Control::DA_Range0).size(), 2u);
-        EXPECT_TRUE(v.Enabled(Control::DA_Range5));
+        EXPECT_FALSE(v.Enabled(Control::DA_Range0));
     });
 }
 
 TEST(AnalogSettings, PageCountsAreComputedOnOpeningWithTheModelShownFirst) {
     BoardSession s;
-    PutBoard(s.Block(), 1, 1); // KRX-A200 would have four pages of its own
+    PutBoard(s.Block(), 1, 1, 0x300); // KRX-A200 would have four pages of its own
     s.Run([](HeadlessView& v, BoardPage& page) {
         EXPECT_EQ(page.Analog.AdPageCount[1], 2);
         v.ClickNode(1);

@@ -1,8 +1,10 @@
 #pragma once
 // Parameter blocks for wizard sessions, and a board page run on its own.
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "HeadlessView.h"
 #include "config/ConfigTexts.h"
@@ -24,6 +26,13 @@ inline void PutBoard(config::DevicePDB& block, int slot, std::uint8_t model, std
     entry.DevType = model;
     config::SetShortString(entry.DevName, config::DevNameSize, config::texts::ModelNames[model]);
     entry.BaseAddress = base;
+}
+
+// Every byte of a block, padding included.
+inline std::vector<std::uint8_t> Bytes(const config::DevicePDB& block) {
+    std::vector<std::uint8_t> bytes(sizeof block);
+    std::memcpy(bytes.data(), &block, sizeof block);
+    return bytes;
 }
 
 inline std::string Name(const config::BoardEntry& entry) {

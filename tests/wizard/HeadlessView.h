@@ -48,6 +48,13 @@ public:
     }
     bool ClickNode(std::int32_t node) { return Focus(Control::DeviceTree) && UserClickNode(node); }
     bool RightClickNode(std::int32_t node) { return Focus(Control::DeviceTree) && UserRightClickNode(node); }
+    // The tab key into the tree: with nothing selected, the tree selects its first node by itself.
+    bool TabIntoTree() {
+        if (!Focus(Control::DeviceTree)) return false;
+        return SelectedNode() >= 0 || Nodes().empty() || UserSelectNode(0);
+    }
+    // An arrow key in the tree moves its selection to `node`.
+    bool ArrowToNode(std::int32_t node) { return Focus(Control::DeviceTree) && UserSelectNode(node); }
     // Index of the first node whose text starts with `prefix`; -1 when none does.
     std::int32_t NodeStarting(std::string_view prefix) const {
         for (std::size_t i = 0; i < Nodes().size(); ++i) {

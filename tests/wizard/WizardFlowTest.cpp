@@ -13,12 +13,6 @@ using wizard::PageNumber;
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(const config::DevicePDB& block) {
-    std::vector<std::uint8_t> bytes(sizeof block);
-    std::memcpy(bytes.data(), &block, sizeof block);
-    return bytes;
-}
-
 HeadlessView::Step Choose(Control option) {
     return [option](HeadlessView& v) {
         v.Click(option);
@@ -60,17 +54,25 @@ TEST(WizardFlow, StartPageShowsItsTextsAndFinishLeavesTheBlockAlone) {
     EXPECT_EQ(run.Pages, std::vector<PageClass>{PageClass::Start});
 }
 
-TEST(WizardFlow, BrowseThenFinishOnTheBoardPageRewritesTheBlockButIsNotAccepted) {
+// Viewing writes the block back on finish, byte for byte as it was: a name the board page would not write,
+// and a gain code the model does not offer (shown as its first gain), stay.
+TEST(WizardFlow, BrowseThenFinishOnTheBoardPageLeavesEveryByteAndIsNotAccepted) {
     auto block = DefaultBlock();
-    // A name the board page does not write: storing the settings replaces it by the model's.
     config::SetShortString(block->Boards[0].DevName, config::DevNameSize, "stale");
+    block->Boards[0].ADGain[0] = 12;
+    block->Boards[0].DARange[1] = 4; // a range KRX-A100 does not offer
+    const auto before = Bytes(*block);
     HeadlessWizard run;
-    run.Then(Choose(Control::BrowseOp)).Then([](HeadlessView& v) {
-        EXPECT_EQ(v.Caption(), wizard::texts::BoardCaptions[2]);
-        v.Click(Control::FinishBtn);
-    });
+    run.Then(Choose(Control::BrowseOp))
+        .Then([](HeadlessView& v) {
+            EXPECT_EQ(v.Caption(), wizard::texts::BoardCaptions[2]);
+            EXPECT_EQ(v.SelectedText(Control::AD_Range0), "0-1.25V");
+            v.Click(Control::NextBtn);
+        })
+        .Then(Press(Control::LastBtn))
+        .Then(Press(Control::FinishBtn));
     EXPECT_EQ(run.Run(block.get()), wizard::RunNotAccepted);
-    EXPECT_EQ(Name(block->Boards[0]), "KRX-A100");
+    EXPECT_EQ(Bytes(*block), before);
 }
 
 TEST(WizardFlow, CreateOrModifyThroughTheEndPageIsAccepted) {

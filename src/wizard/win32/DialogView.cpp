@@ -20,11 +20,14 @@ constexpr std::array<Badge, 3> OptionBadges = {Badge::Create, Badge::Modify, Bad
 
 // A click on a tree node, handled once the tree has finished with the click itself.
 constexpr UINT ClickNodeLater = WM_APP + 1;
+// Where the keyboard focus starts, set once the page is shown and active: the dialog manager sets its own
+// focus on the way there.
+constexpr UINT FocusFirstLater = WM_APP + 2;
 
 constexpr wchar_t ViewProperty[] = L"KoraxWizardView";
 constexpr wchar_t ProcedureProperty[] = L"KoraxWizardProcedure";
 
-// The page whose focus changes the focus hook reports.
+// The page whose focus changes and keys the hooks report.
 thread_local DialogView* focusWatcher = nullptr;
 
 // For its lifetime, what the page's windows report is the page's own doing, not the user's.
@@ -84,16 +87,20 @@ void DialogView::RunModal() {
     layout_.emplace(LayoutOf(Page()));
 
     // Leaving a tab is a change of the keyboard focus, which no control reports to its page by itself.
+    // The tab key, too, goes the page's own way, which the dialog manager cannot be told.
     struct FocusWatch {
         DialogView* previous;
         HHOOK hook;
+        HHOOK keys;
         explicit FocusWatch(DialogView* view)
             : previous(focusWatcher),
-              hook(SetWindowsHookExW(WH_CBT, &DialogView::FocusHook, nullptr, GetCurrentThreadId())) {
+              hook(SetWindowsHookExW(WH_CBT, &DialogView::FocusHook, nullptr, GetCurrentThreadId())),
+              keys(SetWindowsHookExW(WH_GETMESSAGE, &DialogView::KeyHook, nullptr, GetCurrentThreadId())) {
             focusWatcher = view;
         }
         ~FocusWatch() {
             if (hook != nullptr) UnhookWindowsHookEx(hook);
+            if (keys != nullptr) UnhookWindowsHookEx(keys);
             focusWatcher = previous;
         }
         FocusWatch(const FocusWatch&) = delete;
@@ -199,11 +206,29 @@ LRESULT CALLBACK DialogView::FocusHook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+LRESULT CALLBACK DialogView::KeyHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE && focusWatcher != nullptr) {
+        auto& message = *reinterpret_cast<MSG*>(lParam);
+        try {
+            // Taken: the message goes on as one that does nothing.
+            if (focusWatcher->Tabbing(message)) message.message = WM_NULL;
+        } catch (...) {
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 INT_PTR DialogView::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         Initialise(window);
-        return TRUE; // the first control in tab order takes the focus
+        return TRUE;
+    case WM_SHOWWINDOW:
+        if (wParam != FALSE && !focusSet_) {
+            focusSet_ = true;
+            PostMessageW(window, FocusFirstLater, 0, 0);
+        }
+        return FALSE;
     case WM_COMMAND:
         OnCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
         return TRUE;
@@ -217,6 +242,10 @@ INT_PTR DialogView::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             MirrorTree();
         }
         return TRUE;
+    case FocusFirstLater:
+        // Outside the page's own changes: a tree taking the focus may choose a node, which the page must see.
+        if (!destroying_) FocusFirst();
+        return TRUE;
     case WM_DRAWITEM:
         OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
@@ -226,11 +255,7 @@ INT_PTR DialogView::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         PaintHeader();
         return TRUE;
     case WM_CLOSE:
-        // The close box: the page ends without an action of its own.
-        if (busy_ == 0) {
-            UserClose();
-            EndDialog(window, 0);
-        }
+        CloseByUser();
         return TRUE;
     case WM_DESTROY:
         destroying_ = true;
@@ -259,6 +284,7 @@ void DialogView::Initialise(HWND window) {
         if (HWND quietButton = Item(button)) Subclass(quietButton, &QuietButtonProcedure, this);
     }
     if (HWND tree = Item(Control::DeviceTree)) Subclass(tree, &TreeProcedure, this);
+    SendMessageW(window, DM_SETDEFID, static_cast<WPARAM>(ControlId(layout_->DefaultButton)), 0);
 
     MirrorAll();
     Centre();
@@ -277,8 +303,64 @@ void DialogView::Centre() {
 
 // --- What the user did -------------------------------------------------------------------------------------
 
+void DialogView::CloseByUser() {
+    // The close box: the page ends without an action of its own.
+    if (busy_ > 0 || window_ == nullptr) return;
+    UserClose();
+    EndDialog(window_, 0);
+}
+
+void DialogView::FocusFirst() {
+    for (Control id : layout_->FirstFocus) {
+        HWND control = Item(id);
+        if (control != nullptr && HasStyle(control, WS_VISIBLE) && IsWindowEnabled(control) != FALSE) {
+            SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+            return;
+        }
+    }
+}
+
+bool DialogView::TabStop(Control id) const {
+    HWND control = Item(id);
+    if (control == nullptr || IsWindowVisible(control) == FALSE || IsWindowEnabled(control) == FALSE)
+        return false;
+    // Of the options, only the one chosen.
+    return InfoOf(id).Kind != ControlKind::Option || Checked(id);
+}
+
+bool DialogView::Tabbing(const MSG& message) {
+    if (message.message != WM_KEYDOWN || message.wParam != VK_TAB || window_ == nullptr || destroying_) {
+        return false;
+    }
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+    // Only from the page's own controls; a message box over the page keeps its own order.
+    HWND from = message.hwnd;
+    while (from != nullptr && GetParent(from) != window_) from = GetParent(from);
+    if (from == nullptr) return false;
+    const std::vector<Control>& order = layout_->TabOrder;
+    const std::optional<Control> current = ControlOfId(GetDlgCtrlID(from));
+    const auto at = current ? std::ranges::find(order, *current) : order.end();
+    if (at == order.end()) return false;
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    std::ptrdiff_t index = at - order.begin();
+    for (std::ptrdiff_t step = 1; step < count; ++step) {
+        index = (index + (back ? count - 1 : 1)) % count;
+        const Control next = order[static_cast<std::size_t>(index)];
+        if (!TabStop(next)) continue;
+        SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(next)), TRUE);
+        return true;
+    }
+    return true;
+}
+
 void DialogView::OnCommand(HWND control, int id, int code) {
-    // Enter and Escape report no control: the pages have neither a default nor a cancel button.
+    // The Escape key: the dialog manager reports the cancel command, which names no control here. It does
+    // what the close box does.
+    if (id == IDCANCEL && control == nullptr) {
+        CloseByUser();
+        return;
+    }
     if (control == nullptr || busy_ > 0 || destroying_) return;
     const std::optional<Control> which = ControlOfId(id);
     if (!which || !OnThisPage(*which)) return;
@@ -351,15 +433,25 @@ void DialogView::OnNotify(const NMHDR& header) {
         return;
     }
     case TVN_SELCHANGEDW: {
-        // The user moved the selection (by mouse or keys): the node is chosen, nothing more.
+        // Every selection the tree shows is the page's: a click chooses the node here and shows its board
+        // once the click is reported; keys, or the tree choosing a node as it takes the focus, show it now.
         const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
-        if (change.action != TVC_BYMOUSE && change.action != TVC_BYKEYBOARD) return;
         const auto found = std::ranges::find(treeItems_, change.itemNew.hItem);
         if (found == treeItems_.end()) return;
         const auto node = static_cast<std::int32_t>(found - treeItems_.begin());
-        AsUser([&] { UserRightClickNode(node); });
+        if (change.action == TVC_BYMOUSE) {
+            AsUser([&] { UserRightClickNode(node); });
+        } else {
+            AsUser([&] { UserSelectNode(node); });
+        }
         return;
     }
+    case TVN_KEYDOWN:
+        // The delete key on the tree deletes as the button does, where the button is offered.
+        if (reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey == VK_DELETE) {
+            AsUser([&] { UserClick(Control::DelBtn); });
+        }
+        return;
     default:
         return;
     }
@@ -535,13 +627,13 @@ void DialogView::Mirror(Control id) {
     switch (kind) {
     case ControlKind::Option:
         SendMessageW(window, BM_SETCHECK, Checked(id) ? BST_CHECKED : BST_UNCHECKED, 0);
-        MirrorText(window, Text(id));
+        MirrorText(window, WithMnemonic(Page(), ControlId(id), Text(id)));
         break;
     case ControlKind::List:
         MirrorList(id, window);
         break;
     default:
-        MirrorText(window, Text(id));
+        MirrorText(window, WithMnemonic(Page(), ControlId(id), Text(id)));
         break;
     }
     MirrorState(id, window);
@@ -556,7 +648,15 @@ void DialogView::MirrorState(Control id, HWND window) {
 
 void DialogView::MirrorText(HWND window, std::string_view text) {
     const std::wstring wide = Wide(text);
-    if (WindowText(window) != wide) SetWindowTextW(window, wide.c_str());
+    if (WindowText(window) == wide) return;
+    // A field the page corrects while the user types in it keeps the caret where the user was typing.
+    const std::optional<Control> control = ControlOfId(GetDlgCtrlID(window));
+    const bool typing = control && InfoOf(*control).Kind == ControlKind::Edit && GetFocus() == window;
+    DWORD caret = 0;
+    if (typing) SendMessageW(window, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
+    SetWindowTextW(window, wide.c_str());
+    const auto kept = static_cast<WPARAM>(std::min<std::size_t>(caret, wide.size()));
+    if (typing) SendMessageW(window, EM_SETSEL, kept, kept);
 }
 
 void DialogView::MirrorList(Control id, HWND window) {

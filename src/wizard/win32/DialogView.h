@@ -38,6 +38,7 @@ private:
     static LRESULT CALLBACK QuietButtonProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK TreeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK FocusHook(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK KeyHook(int code, WPARAM wParam, LPARAM lParam);
 
     INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Initialise(HWND window);
@@ -50,6 +51,12 @@ private:
     bool PaintTabBackground(HDC dc, HWND control) const;
     void PaintHeader();
     void FocusMoving(HWND to);
+    // The tab key in the page's own order; false when the page leaves the key to the dialog manager.
+    bool Tabbing(const MSG& message);
+    // Whether the keyboard may stop at the control now.
+    bool TabStop(Control id) const;
+    void FocusFirst();
+    void CloseByUser();
     // Runs what the user did; a failure inside is reported as the page's own error, the page stays open.
     template <typename Act>
     void AsUser(Act&& act);
@@ -77,6 +84,8 @@ private:
     // Above zero while the page changes its own windows or a controller runs.
     int busy_ = 0;
     bool destroying_ = false;
+    // Whether the first focus has been asked for.
+    bool focusSet_ = false;
     // The tab whose control had the keyboard focus last; leaving it is reported.
     std::optional<Control> focusSheet_;
     // A failure that is no ordinary error: it ends the page and leaves RunModal.

@@ -39,9 +39,14 @@ DialogItem ControlLabel(Control id, short x, short y, short width, DWORD align =
     return {ControlId(id), L"Static", align | SS_NOPREFIX, x, y, width, 9};
 }
 
-DialogItem PushButton(Control id, short x, short y, bool takesFocus = true) {
-    return {ControlId(id), L"Button",   BS_PUSHBUTTON | (takesFocus ? WS_TABSTOP : 0u), x, y,
-            ButtonWidth,   ButtonHeight};
+DialogItem PushButton(Control id, short x, short y, bool isDefault = false) {
+    const DWORD kind = isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    return {ControlId(id), L"Button", kind | WS_TABSTOP, x, y, ButtonWidth, ButtonHeight};
+}
+
+// A field's label: its access key moves the focus to the field that follows it.
+DialogItem FieldLabel(int id, short x, short y, short width, std::string_view text) {
+    return {id, L"Static", SS_LEFT, x, y, width, 9, WithMnemonic(PageClass::Board, id, text)};
 }
 
 DialogItem DropList(Control id, short x, short y, short width, short listHeight) {
@@ -61,10 +66,11 @@ void AddFrame(DialogTemplate& page, short width, short height) {
 
 // Buttons at the bottom right, in the order given, the last one at the right edge.
 template <std::size_t N>
-void AddButtonRow(DialogTemplate& page, short width, short height, const std::array<Control, N>& buttons) {
+void AddButtonRow(PageLayout& layout, short width, short height, const std::array<Control, N>& buttons) {
     short x = static_cast<short>(width - Margin - N * ButtonWidth - (N - 1) * ButtonGap);
     for (Control button : buttons) {
-        page.Add(PushButton(button, x, static_cast<short>(height - 21)));
+        layout.Template.Add(
+            PushButton(button, x, static_cast<short>(height - 21), button == layout.DefaultButton));
         x = static_cast<short>(x + ButtonWidth + ButtonGap);
     }
 }
@@ -72,33 +78,47 @@ void AddButtonRow(DialogTemplate& page, short width, short height, const std::ar
 PageLayout StartLayout() {
     constexpr short width = 340;
     constexpr short height = 196;
-    PageLayout layout{DialogTemplate(PageStyle, PageExStyle, width, height), HeaderHeight, {}};
-    DialogTemplate& page = layout.Template;
-    // The options first: the first of them takes the focus when the page opens.
     const std::array<Control, 3> options = {Control::NewOp, Control::ModifyOp, Control::BrowseOp};
+    PageLayout layout{
+        DialogTemplate(PageStyle, PageExStyle, width, height),
+        HeaderHeight,
+        {},
+        Control::NextBtn,
+        {Control::NewOp},
+        {Control::NewOp, Control::ModifyOp, Control::BrowseOp, Control::NextBtn, Control::FinishBtn}};
+    DialogTemplate& page = layout.Template;
     const std::array<std::string, 3> descriptions = {
         std::string(texts::NewOptionDescription[0]) + "\r\n" + std::string(texts::NewOptionDescription[1]),
         std::string(texts::ModifyOptionDescription), std::string(texts::BrowseOptionDescription)};
+    // The options one after the other: one group, in which the arrow keys move and choose; a double click
+    // goes on at once. Whatever follows them starts a group of its own.
     for (std::size_t i = 0; i < options.size(); ++i) {
-        const auto y = static_cast<short>(52 + 36 * i);
-        // One group, entered by the tab key at its first option; a double click goes on at once.
         const DWORD group = i == 0 ? WS_GROUP | WS_TABSTOP : 0u;
         page.Add({ControlId(options[i]), L"Button", BS_AUTORADIOBUTTON | BS_NOTIFY | group, 46,
-                  static_cast<short>(y + 5), 60, 12});
-        page.Add({static_cast<int>(OptionIcon0 + i), L"Static", SS_OWNERDRAW, 18, y, 22, 22});
-        page.Add(Label(static_cast<int>(OptionDescription0 + i), 110, static_cast<short>(y + 6), width - 118,
+                  static_cast<short>(57 + 36 * i), 72, 12});
+    }
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const auto y = static_cast<short>(52 + 36 * i);
+        page.Add({static_cast<int>(OptionIcon0 + i), L"Static", SS_OWNERDRAW | (i == 0 ? WS_GROUP : 0u), 18,
+                  y, 22, 22});
+        page.Add(Label(static_cast<int>(OptionDescription0 + i), 122, static_cast<short>(y + 6), width - 130,
                        descriptions[i], 20));
     }
     AddFrame(page, width, height);
-    AddButtonRow(page, width, height, std::array{Control::NextBtn, Control::FinishBtn});
+    AddButtonRow(layout, width, height, std::array{Control::NextBtn, Control::FinishBtn});
     return layout;
 }
 
 PageLayout EndLayout() {
     constexpr short width = 340;
     constexpr short height = 196;
-    PageLayout layout{DialogTemplate(PageStyle, PageExStyle, width, height), HeaderHeight, {}};
-    AddButtonRow(layout.Template, width, height, std::array{Control::LastBtn, Control::FinishBtn});
+    PageLayout layout{DialogTemplate(PageStyle, PageExStyle, width, height),
+                      HeaderHeight,
+                      {},
+                      Control::FinishBtn,
+                      {Control::FinishBtn},
+                      {Control::LastBtn, Control::FinishBtn}};
+    AddButtonRow(layout, width, height, std::array{Control::LastBtn, Control::FinishBtn});
     AddFrame(layout.Template, width, height);
     return layout;
 }
@@ -154,20 +174,32 @@ void AddOutputSheet(PageLayout& layout) {
 PageLayout BoardLayout() {
     constexpr short width = 424;
     constexpr short height = 258;
-    PageLayout layout{DialogTemplate(PageStyle, PageExStyle, width, height), HeaderHeight, {}};
+    PageLayout layout{DialogTemplate(PageStyle, PageExStyle, width, height),
+                      HeaderHeight,
+                      {},
+                      Control::NextBtn,
+                      {Control::DevTypeEd, Control::DeviceTree},
+                      {Control::DevTypeEd, Control::IDEd, Control::BaseAddress, Control::InputMode,
+                       Control::ADMaxRange, Control::ParmPage, Control::DeviceTree}};
+    // Then the analog tabs' lists and paging buttons in the order of their channels, then the buttons.
+    for (int k = 0; k < AdRowCount; ++k) layout.TabOrder.push_back(AdRangeList(k));
+    layout.TabOrder.insert(layout.TabOrder.end(), {Control::UpButton, Control::DownButton});
+    for (int k = 0; k < DaRowCount; ++k) layout.TabOrder.push_back(DaRangeList(k));
+    layout.TabOrder.insert(layout.TabOrder.end(), {Control::AddBtn, Control::DelBtn, Control::LastBtn,
+                                                   Control::NextBtn, Control::FinishBtn});
     DialogTemplate& page = layout.Template;
 
     // The current board's fields, top to bottom, in the group on the left.
     constexpr short fieldX = 16;
     constexpr short fieldWidth = 116;
-    page.Add(Label(ModelLabel, fieldX, 60, fieldWidth, texts::ModelLabel));
+    page.Add(FieldLabel(ModelLabel, fieldX, 60, fieldWidth, texts::ModelLabel));
     page.Add(DropList(Control::DevTypeEd, fieldX, 70, fieldWidth, 120));
-    page.Add(Label(BoardNumberLabel, fieldX, 90, fieldWidth, texts::BoardNumberLabel));
+    page.Add(FieldLabel(BoardNumberLabel, fieldX, 90, fieldWidth, texts::BoardNumberLabel));
     page.Add({ControlId(Control::IDEd), L"Edit", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, fieldX, 100,
               fieldWidth, 13});
-    page.Add(Label(BaseAddressLabel, fieldX, 120, fieldWidth, texts::BaseAddressLabel));
+    page.Add(FieldLabel(BaseAddressLabel, fieldX, 120, fieldWidth, texts::BaseAddressLabel));
     page.Add(DropList(Control::BaseAddress, fieldX, 130, fieldWidth, 140));
-    page.Add(Label(InputModeLabel, fieldX, 150, fieldWidth, texts::InputModeLabel));
+    page.Add(FieldLabel(InputModeLabel, fieldX, 150, fieldWidth, texts::InputModeLabel));
     page.Add(DropList(Control::InputMode, fieldX, 160, fieldWidth, 60));
     page.Add(Label(MaxRangeLabel, fieldX, 180, fieldWidth, texts::MaxRangeLabel));
     page.Add(DropList(Control::ADMaxRange, fieldX, 190, fieldWidth, 60));
@@ -188,10 +220,10 @@ PageLayout BoardLayout() {
     AddOutputSheet(layout);
     page.Add({ControlId(Control::ParmPage), WC_TABCONTROLW, WS_TABSTOP | WS_CLIPSIBLINGS, 148, 46, 268, 174});
 
-    // Adding and deleting leave the keyboard focus where it was: no tab stop, and no focus on a click.
-    page.Add(PushButton(Control::AddBtn, Margin, height - 21, false));
-    page.Add(PushButton(Control::DelBtn, Margin + ButtonWidth + ButtonGap, height - 21, false));
-    AddButtonRow(page, width, height, std::array{Control::LastBtn, Control::NextBtn, Control::FinishBtn});
+    // Adding and deleting are tab stops, but a click on them leaves the keyboard focus where it was.
+    page.Add(PushButton(Control::AddBtn, Margin, height - 21));
+    page.Add(PushButton(Control::DelBtn, Margin + ButtonWidth + ButtonGap, height - 21));
+    AddButtonRow(layout, width, height, std::array{Control::LastBtn, Control::NextBtn, Control::FinishBtn});
     AddFrame(page, width, height);
     return layout;
 }
@@ -242,6 +274,19 @@ void DialogTemplate::Text(const std::wstring& text) {
 void DialogTemplate::AlignDoubleWord() {
     // The buffer itself starts suitably aligned; items start at a multiple of four bytes from it.
     if (words_.size() % 2 != 0) Word(0);
+}
+
+std::string WithMnemonic(PageClass page, int id, std::string_view text) {
+    const char letter = MnemonicOf(page, id);
+    if (letter == 0) return std::string(text);
+    const bool colon = text.ends_with(texts::FullWidthColon);
+    if (colon) text.remove_suffix(texts::FullWidthColon.size());
+    std::string shown(text);
+    shown += "(&";
+    shown += letter;
+    shown += ')';
+    if (colon) shown += texts::FullWidthColon;
+    return shown;
 }
 
 PageLayout LayoutOf(PageClass page) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "wizard/PageView.h"
@@ -50,8 +51,18 @@ struct PageLayout {
     // Height of the white header band, in dialog units.
     short HeaderHeight;
     std::vector<SheetMember> SheetMembers;
+    // The button the Enter key presses.
+    Control DefaultButton;
+    // Where the keyboard focus starts: the first of these that is shown and enabled.
+    std::vector<Control> FirstFocus;
+    // The tab key's order, as the page reads (the tabs' strip before what is on them); of a group of
+    // options only the one chosen is a stop.
+    std::vector<Control> TabOrder;
 };
 
 PageLayout LayoutOf(PageClass page);
+
+// A text with the item's access key after it, as "(&N)" (before a closing colon); unchanged without one.
+std::string WithMnemonic(PageClass page, int id, std::string_view text);
 
 } // namespace korax::wizard::win32
