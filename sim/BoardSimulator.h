@@ -32,7 +32,6 @@ enum class Waveform : std::uint8_t { Ramp, Sine };
 
 // Highest code of the 12-bit converters and DA outputs.
 inline constexpr std::uint16_t MaxCode = 0x0FFF;
-// Status bit the converter reports while a conversion is still running.
 
 class BoardSimulator : public boards::PortBus {
 public:

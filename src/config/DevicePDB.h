@@ -78,9 +78,13 @@ std::string ShortStringText(const std::uint8_t* field, std::size_t fieldSize);
 void SetShortString(std::uint8_t* field, std::size_t fieldSize, std::string_view text);
 
 // Whether a DevType holds a board. A code above 7 (never written by the wizard) counts as an unused slot.
-constexpr bool IsBoard(std::uint8_t devType) { return devType < ModelCount; }
+constexpr bool IsBoard(std::uint8_t devType) {
+    return devType < ModelCount;
+}
 // The kind used for table look-ups: the model code, or NoBoard for anything that is not a board.
-constexpr std::uint8_t BoardKind(std::uint8_t devType) { return IsBoard(devType) ? devType : NoBoard; }
+constexpr std::uint8_t BoardKind(std::uint8_t devType) {
+    return IsBoard(devType) ? devType : NoBoard;
+}
 
 // Wizard list index -> model code: 0..6 map to themselves, anything else to NoBoard.
 std::uint8_t ModelFromIndex(std::int32_t listIndex);

@@ -13,6 +13,19 @@
 #include "framework/Value.h"
 #include "platform/Clock.h"
 
+// Words used throughout the driver:
+// - model: one of the seven board types of the family (KRX-A100 …), its code 0..6 the DevType of a
+//   board entry; 7 means "no board". A model's facts are one row of the model table.
+// - kind (DevKind): the model code of the board a tag's station names, as the tag item keeps it.
+// - board slot: one of the 32 board entries of the parameter block. A configured board sits in the slot
+//   of its own board number.
+// - station: the board an address names, by its board number ("DI1:5" names station 1; "AD3" names
+//   none and gets DefaultStation, the lowest configured board number).
+// - address slot (Slot of a tag item): the slot field of an address; every model has only slot 0.
+// - thread slot: the per-thread storage that holds each host thread's driver object.
+// - tag type: what an address reads or writes (AD, DI, DO, DA, COUNT, …), a row of the tag type table.
+// - request (poll request): one read or write the scan cycle sends to a board for one station, type,
+//   channel and gain; every tag on the same address shares it.
 namespace korax::framework {
 
 using TagPtr = std::unique_ptr<TagItem>;

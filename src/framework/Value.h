@@ -48,8 +48,8 @@ private:
 // General float format, up to 15 significant digits (the form of every number in the driver's texts).
 std::string FormatGeneral(double v);
 
-// Decimal conversion of the whole text; nullopt-like -1 handling is the caller's. Returns false when the
-// text is not a decimal integer that fits 32 bits.
+// Decimal conversion of the whole text into out; false, with out untouched, when the text is not a
+// decimal integer that fits 32 bits.
 bool ParseInt32(std::string_view text, std::int32_t& out);
 
 } // namespace korax::framework
