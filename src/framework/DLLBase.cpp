@@ -13,18 +13,9 @@ namespace korax::framework {
 
 namespace {
 
-constexpr std::size_t ShortStringMax = 255;
 constexpr std::size_t TagNameMax = 32;
 constexpr std::size_t TagAddressMax = 64;
 constexpr std::int32_t NoStation = 31; // DefaultStation of a block without boards
-
-std::string UpperCase(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
-}
 
 } // namespace
 
@@ -59,6 +50,9 @@ void TBaseDLLObject::StartScan() {
         if (tag->Special) continue;
         if (RequestPtr request = MakeRequest(*tag, PollList_, false)) AppendPollRequest(std::move(request));
     }
+    // The lists are complete: the room they grew into beyond their tags would cost up to half as much
+    // again per tag.
+    for (const RequestPtr& request : PollList_) request->TagPositions.shrink_to_fit();
     RequestIndex_ = 0;
     CycleCount_ = 0;
     FailCount_ = 0;
@@ -93,7 +87,6 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
         item->DataType = definition->DataType;
         item->ScanInterval = definition->ScanInterval;
         item->Special = false;
-        item->Keyword = AddressKeyword(item->TagAddress);
         item->TypeIndex = FindTagType(item->TagAddress);
         item->Value = definition->InitialValue;
         item->LastValue = definition->InitialValue;
@@ -314,19 +307,15 @@ bool TBaseDLLObject::AdmitTag(TagPtr& item) {
         item.reset();
         return false;
     }
-    const std::string upper = UpperCase(item->TagAddress);
     const auto special = [&](std::string_view keyword, void (TBaseDLLObject::*set)(bool)) {
-        if (!upper.starts_with(keyword)) return;
+        if (!item->AddressStartsWith(keyword)) return;
         (this->*set)(true);
         item->Special = true;
     };
     special(texts::KeywordEnLog, &TBaseDLLObject::SetEnLog);
     special(texts::KeywordCommLink, &TBaseDLLObject::SetCommLink);
     special(texts::KeywordEnCommLink, &TBaseDLLObject::SetEnCommLink);
-    if (item->Special) {
-        item->Keyword = upper.substr(0, ShortStringMax);
-        return true;
-    }
+    if (item->Special) return true; // its Keyword is now its address
     ValidateTag(item);
     return item != nullptr;
 }

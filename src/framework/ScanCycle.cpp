@@ -83,7 +83,7 @@ RequestPtr TBaseDLLObject::NewRequest(TagItem& tag, bool write) {
     request->Flags = write ? WriteFlags : PollFlags;
     request->State = write ? WriteState : PollState;
     request->TagPositions.push_back(tag.ListIndex);
-    request->TypeName = tag.Keyword;
+    request->TypeName = tag.Keyword();
     request->TypeIndex = tag.TypeIndex;
     request->WriteFlag = write ? 1 : 0;
     request->ChannelLow = tag.Channel;
