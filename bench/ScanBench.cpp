@@ -38,6 +38,7 @@ void OnDataRead(benchmark::State& state, Layout layout) {
     const auto allocations = korax::bench::Allocations() - allocationsBefore;
     if (steady.sink.reports != 0) state.SkipWithError("the steady state reported tags");
     state.counters["tags"] = count;
+    state.counters["channels"] = layout == Layout::Device ? DeviceChannels : 16;
     state.counters["requests"] = static_cast<double>(steady.object.PollList().size());
     state.counters["allocs_per_step"] =
         static_cast<double>(allocations) / static_cast<double>(state.iterations());
