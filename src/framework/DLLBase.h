@@ -158,6 +158,7 @@ protected:
     // the poll list and a registered tag that is known at once, otherwise the request's positions are
     // looked through.
     void ListTag(PollListType& list, std::size_t requestPosition, const TagItem& tag);
+    // Records that the poll request at that position lists the tag at this position.
     void NoteListed(std::int32_t tagPosition, std::int32_t requestPosition);
     // The reply held by the poll request of this tag no longer stands in all of its tags.
     void ReleaseHeldReply(std::size_t tagPosition);
@@ -212,7 +213,8 @@ protected:
     TagBitSet ReportCandidates_;
 
     // Poll requests by station, type and first channel, so that a tag finds the request it joins without
-    // walking the list; and for each tag position the poll request that lists it (-1: none).
+    // walking the list; and for each tag position the poll request that lists it: NoRequest for none,
+    // SeveralRequests should more than one ever list it.
     struct RequestKey {
         std::int32_t Station, TypeIndex, ChannelLow;
         bool operator==(const RequestKey&) const = default;
