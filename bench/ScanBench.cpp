@@ -1,96 +1,87 @@
-// What one OnDataRead costs (the scan step and the change detection of the driver object, on a board
-// that answers at once) in the steady state (every tag due, nothing changed, forced reports spent),
-// with few and with many registered tags, and what registering 65,535 tags costs in time and memory.
+// What one OnDataRead costs (the scan step and the change detection of the driver object, on a board that
+// answers at once) in the steady state (every tag due, nothing changed, forced reports spent), and what
+// registering the tags costs in time and memory, for the layouts of Layouts.h. bench/report runs it and
+// turns the run into the README's table.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <memory>
-#include <string>
 
-#include "config/DevicePDB.h"
-#include "boards/DLLRealize.h"
-#include "framework/DLLBase.h"
+#include "Layouts.h"
 #include "support/FakeClock.h"
-#include "support/TagDefinitions.h"
-
-using namespace korax::framework;
 
 namespace {
 
-constexpr int Channels = 16;
+using korax::bench::Layout;
 
-// A board that answers at once: every conversion ready, every input 0.
-class QuietBus : public korax::boards::PortBus {
-public:
-    void Write(std::uint16_t, std::uint8_t) override {}
-    std::uint8_t Read(std::uint16_t) override { return 0; }
-    void Delay(std::uint32_t) override {}
-};
+const int DeviceChannels = static_cast<int>(korax::bench::DeviceChannels().size());
 
-class NullSink : public TBaseDLLObject::ReportSink {
-public:
-    void Report(const TagItem&) override { ++reports; }
-    std::int64_t reports = 0;
-};
-
-korax::test::Definitions MakeTags(int count) {
-    korax::test::Definitions tags;
-    for (int id = 0; id < count; ++id) {
-        tags.Add(static_cast<std::uint32_t>(id), std::string("AD").append(std::to_string(id % Channels)), 0);
-    }
-    return tags;
-}
-
-std::unique_ptr<korax::config::DevicePDB> DefaultBlock() {
-    auto block = std::make_unique<korax::config::DevicePDB>();
-    korax::config::FillDefaultPDB(*block);
-    return block;
-}
-
-void OnDataReadSteadyState(benchmark::State& state) {
+// Bytes the allocator hands out for a registered object, per tag.
+double BytesPerTag(Layout layout, int count) {
     korax::test::FakeClock clock;
-    const auto block = DefaultBlock();
-    auto tags = MakeTags(static_cast<int>(state.range(0)));
-    QuietBus bus;
-    korax::boards::TDLLObject object(clock, true, &bus);
-    if (!object.Initialise(block.get(), tags.List())) state.SkipWithError("initialisation failed");
-    NullSink sink;
-    for (int i = 0; i < 10; ++i) { // spend the forced reports
-        clock.Advance(10);
-        object.ScanStep();
-        object.CollectReports(sink);
-    }
-    sink.reports = 0;
-    for (auto _ : state) {
-        clock.Advance(10);
-        object.ScanStep();
-        object.CollectReports(sink);
-    }
-    if (sink.reports != 0) state.SkipWithError("the steady state reported tags");
+    const auto block = korax::bench::BlockFor(layout);
+    auto tags = korax::bench::TagsFor(layout, count);
+    korax::bench::QuietBus bus;
+    const std::size_t before = mallinfo2().uordblks;
+    auto object = std::make_unique<korax::boards::TDLLObject>(clock, true, &bus);
+    object->Initialise(block.get(), tags.List());
+    const std::size_t after = mallinfo2().uordblks;
+    return static_cast<double>(after - before) / count;
 }
-BENCHMARK(OnDataReadSteadyState)->Arg(100)->Arg(65535);
 
-void IniDriver65535(benchmark::State& state) {
+void OnDataRead(benchmark::State& state, Layout layout) {
+    const int count = static_cast<int>(state.range(0));
     korax::test::FakeClock clock;
-    const auto block = DefaultBlock();
-    auto tags = MakeTags(65535);
-    QuietBus bus;
-    double bytesPerTag = 0;
+    korax::bench::SteadyObject steady(layout, count, clock);
+    const std::uint64_t allocationsBefore = korax::bench::Allocations();
+    for (auto _ : state) steady.Step(clock);
+    const auto allocations = korax::bench::Allocations() - allocationsBefore;
+    if (steady.sink.reports != 0) state.SkipWithError("the steady state reported tags");
+    state.counters["tags"] = count;
+    state.counters["channels"] = layout == Layout::Device ? DeviceChannels : 16;
+    state.counters["requests"] = static_cast<double>(steady.object.PollList().size());
+    state.counters["allocs_per_step"] =
+        static_cast<double>(allocations) / static_cast<double>(state.iterations());
+    state.counters["bytes_per_tag"] = BytesPerTag(layout, count);
+}
+
+void IniDriver(benchmark::State& state, Layout layout) {
+    const int count = static_cast<int>(state.range(0));
+    korax::test::FakeClock clock;
+    const auto block = korax::bench::BlockFor(layout);
+    auto tags = korax::bench::TagsFor(layout, count);
+    korax::bench::QuietBus bus;
     for (auto _ : state) {
-        const std::size_t before = mallinfo2().uordblks;
         auto object = std::make_unique<korax::boards::TDLLObject>(clock, true, &bus);
         const bool loaded = object->Initialise(block.get(), tags.List());
-        const std::size_t after = mallinfo2().uordblks;
-        bytesPerTag = static_cast<double>(after - before) / 65535.0;
         benchmark::DoNotOptimize(loaded);
         state.PauseTiming();
         object.reset();
         state.ResumeTiming();
     }
-    state.counters["bytes_per_tag"] = bytesPerTag;
+    state.counters["tags"] = count;
 }
-BENCHMARK(IniDriver65535)->Unit(benchmark::kMillisecond);
+
+void Register() {
+    for (const Layout layout : {Layout::Shared, Layout::Device}) {
+        const std::string name(korax::bench::NameOf(layout));
+        auto* read = benchmark::RegisterBenchmark(("OnDataRead/" + name).c_str(), OnDataRead, layout);
+        read->Arg(100)->Arg(65535);
+        if (layout == Layout::Device) read->Arg(DeviceChannels)->Arg(5 * DeviceChannels);
+        benchmark::RegisterBenchmark(("IniDriver/" + name).c_str(), IniDriver, layout)
+            ->Arg(16384)
+            ->Arg(65535)
+            ->Unit(benchmark::kMillisecond);
+    }
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    Register();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -120,19 +120,30 @@ bool TCustomDLLObject::JoinRequest(PollListType& list, TagItem& tag, bool write)
     const framework::TagType* type = framework::TagTypeAt(tag.TypeIndex);
     if (write) return type != nullptr && type->Writable; // writes are never joined
     if (type == nullptr || !type->Readable) return false;
-    for (const RequestPtr& request : list) {
-        if (request->Station == tag.Station && request->TypeIndex == tag.TypeIndex &&
-            request->ChannelLow <= tag.Channel && tag.Channel <= request->ChannelHigh) {
-            // A tag read again on demand is served already: listing it twice would only make the list
-            // grow with every read.
-            auto& positions = request->TagPositions;
-            if (std::find(positions.begin(), positions.end(), tag.ListIndex) == positions.end())
-                positions.push_back(tag.ListIndex);
-            request->Interval = std::min(request->Interval, tag.ScanInterval);
-            return false;
+    // The first request of the board and type whose range covers the channel takes the tag. Ranges are
+    // whole port groups, so in the poll list that is the one request that starts where the channel's
+    // group starts, found without a walk; a tag read again on demand is listed there already.
+    std::size_t position = list.size();
+    const std::int32_t found =
+        &list == &PollList_ && tag.Channel >= 0
+            ? FindPollRequest(tag.Station, tag.TypeIndex, GroupOf(tag.Channel, tag.TypeIndex).first)
+            : UnknownRequest;
+    if (found >= 0) {
+        position = static_cast<std::size_t>(found);
+    } else if (found == UnknownRequest) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const PollRequest& request = *list[i];
+            if (request.Station == tag.Station && request.TypeIndex == tag.TypeIndex &&
+                request.ChannelLow <= tag.Channel && tag.Channel <= request.ChannelHigh) {
+                position = i;
+                break;
+            }
         }
     }
-    return true;
+    if (position == list.size()) return true;
+    ListTag(list, position, tag);
+    list[position]->Interval = std::min(list[position]->Interval, tag.ScanInterval);
+    return false;
 }
 
 RequestPtr TCustomDLLObject::MakeRequest(TagItem& tag, PollListType& list, bool write) {
@@ -196,6 +207,10 @@ bool TCustomDLLObject::ProbeBoard(std::int32_t) {
 }
 
 void TCustomDLLObject::DistributeValue(std::uint32_t value, PollRequest& request, std::int32_t channel) {
+    // What a tag receives depends only on the value, the channel and the tag's own fixed fields. While
+    // the reply spread last still stands in every tag of the request, spreading it again would assign
+    // each tag the value it holds: a steady reply costs nothing, however many tags share the request.
+    if (request.ReplyHeld && request.HeldReply == value && request.HeldChannel == channel) return;
     const auto [low, high] = GroupOf(channel, request.TypeIndex);
     for (const std::int32_t position : request.TagPositions) {
         if (position < 0 || static_cast<std::size_t>(position) >= TagList().size()) continue;
@@ -219,6 +234,9 @@ void TCustomDLLObject::DistributeValue(std::uint32_t value, PollRequest& request
             break;
         }
     }
+    request.ReplyHeld = true;
+    request.HeldReply = value;
+    request.HeldChannel = channel;
 }
 
 } // namespace korax::boards

@@ -13,18 +13,9 @@ namespace korax::framework {
 
 namespace {
 
-constexpr std::size_t ShortStringMax = 255;
 constexpr std::size_t TagNameMax = 32;
 constexpr std::size_t TagAddressMax = 64;
 constexpr std::int32_t NoStation = 31; // DefaultStation of a block without boards
-
-std::string UpperCase(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
-}
 
 } // namespace
 
@@ -53,12 +44,15 @@ bool TBaseDLLObject::LoadPDB(const config::DevicePDB* block) {
 
 void TBaseDLLObject::StartScan() {
     if (!Active_) return;
-    for (RequestPtr& request : PollList_) FreeRequests(request->Next);
-    PollList_.clear();
+    ClearPollList();
+    RequestOfTag_.assign(TagList_.size(), NoRequest);
     for (const TagPtr& tag : TagList_) {
         if (tag->Special) continue;
-        if (RequestPtr request = MakeRequest(*tag, PollList_, false)) PollList_.push_back(std::move(request));
+        if (RequestPtr request = MakeRequest(*tag, PollList_, false)) AppendPollRequest(std::move(request));
     }
+    // The lists are complete: the room they grew into beyond their tags would cost up to half as much
+    // again per tag.
+    for (const RequestPtr& request : PollList_) request->TagPositions.shrink_to_fit();
     RequestIndex_ = 0;
     CycleCount_ = 0;
     FailCount_ = 0;
@@ -93,7 +87,6 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
         item->DataType = definition->DataType;
         item->ScanInterval = definition->ScanInterval;
         item->Special = false;
-        item->Keyword = AddressKeyword(item->TagAddress);
         item->TypeIndex = FindTagType(item->TagAddress);
         item->Value = definition->InitialValue;
         item->LastValue = definition->InitialValue;
@@ -136,6 +129,7 @@ void TBaseDLLObject::SetsErrEvent(std::string text) {
 }
 
 void TBaseDLLObject::SetDevMsg(std::string text) {
+    ++DevMsgWrites_;
     DevMsg_ = std::move(text);
 }
 
@@ -167,8 +161,7 @@ void TBaseDLLObject::CloseDriver() {
         GroupHead_ = nullptr;
         FreeRequests(PendingQueue_);
         FreeRequests(OneOffGroup_);
-        for (RequestPtr& request : PollList_) FreeRequests(request->Next);
-        PollList_.clear();
+        ClearPollList();
         TagList_.clear();
         SpecialTags_.clear();
         ReportCandidates_.Clear();
@@ -241,7 +234,7 @@ std::string TBaseDLLObject::TakeErrEvent() {
 }
 
 void TBaseDLLObject::CreateLists() {
-    PollList_.clear();
+    ClearPollList();
     TagList_.clear();
     // A table built afresh must not inherit identifiers of the one closed before it.
     TagIndex_.clear();
@@ -254,24 +247,75 @@ void TBaseDLLObject::CreateLists() {
     SetEnCommLink(true);
 }
 
+void TBaseDLLObject::ClearPollList() {
+    for (RequestPtr& request : PollList_) FreeRequests(request->Next);
+    PollList_.clear();
+    RequestLookup_.clear();
+    IrregularRanges_ = false;
+    RequestOfTag_.clear();
+}
+
+std::size_t TBaseDLLObject::RequestKeyHash::operator()(const RequestKey& key) const noexcept {
+    const std::uint64_t packed = (std::uint64_t{static_cast<std::uint32_t>(key.Station)} << 40) ^
+                                 (std::uint64_t{static_cast<std::uint32_t>(key.TypeIndex)} << 32) ^
+                                 static_cast<std::uint32_t>(key.ChannelLow);
+    return std::hash<std::uint64_t>{}(packed);
+}
+
+void TBaseDLLObject::AppendPollRequest(RequestPtr request) {
+    const auto position = static_cast<std::int32_t>(PollList_.size());
+    if (request->ChannelLow < 0) IrregularRanges_ = true;
+    // The first request of a key is the one a tag joins; emplace keeps it.
+    RequestLookup_.emplace(RequestKey{request->Station, request->TypeIndex, request->ChannelLow}, position);
+    for (const std::int32_t tag : request->TagPositions) NoteListed(tag, position);
+    PollList_.push_back(std::move(request));
+}
+
+std::int32_t TBaseDLLObject::FindPollRequest(std::int32_t station, std::int32_t typeIndex,
+                                             std::int32_t channelLow) const {
+    if (IrregularRanges_) return UnknownRequest;
+    const auto found = RequestLookup_.find(RequestKey{station, typeIndex, channelLow});
+    return found == RequestLookup_.end() ? NoRequest : found->second;
+}
+
+void TBaseDLLObject::NoteListed(std::int32_t tagPosition, std::int32_t requestPosition) {
+    if (tagPosition < 0 || static_cast<std::size_t>(tagPosition) >= RequestOfTag_.size()) return;
+    std::int32_t& listedIn = RequestOfTag_[tagPosition];
+    listedIn = listedIn == NoRequest || listedIn == requestPosition ? requestPosition : SeveralRequests;
+}
+
+void TBaseDLLObject::ListTag(PollListType& list, std::size_t requestPosition, const TagItem& tag) {
+    std::vector<std::int32_t>& positions = list[requestPosition]->TagPositions;
+    const auto request = static_cast<std::int32_t>(requestPosition);
+    const bool known = &list == &PollList_ && tag.ListIndex >= 0 &&
+                       static_cast<std::size_t>(tag.ListIndex) < RequestOfTag_.size() &&
+                       TagList_[tag.ListIndex].get() == &tag;
+    if (known && RequestOfTag_[tag.ListIndex] == request) return;
+    if (known && RequestOfTag_[tag.ListIndex] == NoRequest) {
+        positions.push_back(tag.ListIndex);
+        NoteListed(tag.ListIndex, request);
+        return;
+    }
+    if (std::find(positions.begin(), positions.end(), tag.ListIndex) == positions.end()) {
+        positions.push_back(tag.ListIndex);
+        if (known) NoteListed(tag.ListIndex, request);
+    }
+}
+
 bool TBaseDLLObject::AdmitTag(TagPtr& item) {
     if (item->TagId > MaxTagId) {
         item.reset();
         return false;
     }
-    const std::string upper = UpperCase(item->TagAddress);
     const auto special = [&](std::string_view keyword, void (TBaseDLLObject::*set)(bool)) {
-        if (!upper.starts_with(keyword)) return;
+        if (!item->AddressStartsWith(keyword)) return;
         (this->*set)(true);
         item->Special = true;
     };
     special(texts::KeywordEnLog, &TBaseDLLObject::SetEnLog);
     special(texts::KeywordCommLink, &TBaseDLLObject::SetCommLink);
     special(texts::KeywordEnCommLink, &TBaseDLLObject::SetEnCommLink);
-    if (item->Special) {
-        item->Keyword = upper.substr(0, ShortStringMax);
-        return true;
-    }
+    if (item->Special) return true; // its Keyword is now its address
     ValidateTag(item);
     return item != nullptr;
 }

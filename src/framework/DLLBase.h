@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/DevicePDB.h"
@@ -156,6 +157,24 @@ protected:
     RequestPtr NewRequest(TagItem& tag, bool write);
     // The change detection must look at the tag at this position on its next run.
     void MarkForReport(std::size_t position) { ReportCandidates_.Set(position); }
+    // Empties the poll list and what is known about its requests.
+    void ClearPollList();
+    // Appends a request to the poll list and remembers it by its station, type and first channel.
+    void AppendPollRequest(RequestPtr request);
+    // Position in the poll list of the first request with this station, type and first channel;
+    // NoRequest when there is none; UnknownRequest when a request starts below channel 0, where ranges
+    // may overlap and only a walk of the list finds the first one that covers a channel.
+    static constexpr std::int32_t NoRequest = -1;
+    static constexpr std::int32_t UnknownRequest = -2;
+    std::int32_t FindPollRequest(std::int32_t station, std::int32_t typeIndex, std::int32_t channelLow) const;
+    // Lists the tag in the request at that position of the list unless it is listed there already: for
+    // the poll list and a registered tag that is known at once, otherwise the request's positions are
+    // looked through.
+    void ListTag(PollListType& list, std::size_t requestPosition, const TagItem& tag);
+    // Records that the poll request at that position lists the tag at this position.
+    void NoteListed(std::int32_t tagPosition, std::int32_t requestPosition);
+    // The reply held by the poll request of this tag no longer stands in all of its tags.
+    void ReleaseHeldReply(std::size_t tagPosition);
     // Makes the first pending request the current one-off group.
     void TakePending();
     void AppendPending(RequestPtr request);
@@ -188,6 +207,7 @@ protected:
     std::int32_t RequestIndex_ = 0;
     std::int32_t ElapsedMs_ = 0;
     std::string DevMsg_;
+    std::uint32_t DevMsgWrites_ = 0; // SetDevMsg calls so far, wrapping
     bool EnLog_ = true;
     bool Active_ = false;
     bool Closed_ = false;
@@ -204,6 +224,21 @@ protected:
     RequestPtr OneOffGroup_; // the group taken from the pending queue while it is worked
     std::vector<std::int32_t> SpecialTags_;
     TagBitSet ReportCandidates_;
+
+    // Poll requests by station, type and first channel, so that a tag finds the request it joins without
+    // walking the list; and for each tag position the poll request that lists it: NoRequest for none,
+    // SeveralRequests should more than one ever list it.
+    struct RequestKey {
+        std::int32_t Station, TypeIndex, ChannelLow;
+        bool operator==(const RequestKey&) const = default;
+    };
+    struct RequestKeyHash {
+        std::size_t operator()(const RequestKey& key) const noexcept;
+    };
+    std::unordered_map<RequestKey, std::int32_t, RequestKeyHash> RequestLookup_;
+    bool IrregularRanges_ = false; // a request starts below channel 0
+    static constexpr std::int32_t SeveralRequests = -2;
+    std::vector<std::int32_t> RequestOfTag_;
 
 private:
     platform::Clock& clock_;

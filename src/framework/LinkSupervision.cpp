@@ -35,7 +35,7 @@ constexpr SpecialState SpecialStates[] = {
 
 const SpecialState* StateOf(const TagItem& tag) {
     for (const SpecialState& state : SpecialStates) {
-        if (tag.Keyword.starts_with(state.Keyword)) return &state;
+        if (tag.AddressStartsWith(state.Keyword)) return &state;
     }
     return nullptr;
 }
@@ -85,8 +85,17 @@ bool TBaseDLLObject::AccountReply() {
 void TBaseDLLObject::RefreshSpecialTags() {
     for (const std::int32_t position : SpecialTags_) {
         TagItem& tag = *TagList_[position];
-        if (const SpecialState* special = StateOf(tag))
-            SetTagValue(tag, Shown(*special, (this->*special->Get)(), tag.DataType));
+        const SpecialState* special = StateOf(tag);
+        if (special == nullptr) continue;
+        const bool state = (this->*special->Get)();
+        // A tag that already shows its state is left as it is: assigning the same value again changes
+        // nothing the host sees, and every scan step would otherwise make a new text.
+        if (tag.DataType == static_cast<std::uint8_t>(DataType::Text) &&
+            tag.Value.GetKind() == Value::Kind::Text &&
+            tag.Value.TextView() == (state ? special->WhenTrue : special->WhenFalse))
+            continue;
+        Value shown = Shown(*special, state, tag.DataType);
+        if (!tag.Value.SameAs(shown)) SetTagValue(tag, std::move(shown));
     }
 }
 

@@ -36,6 +36,11 @@ struct PollRequest {
     // Filled by the board classes.
     std::int32_t Channel = 0;  // channel of the tag that opened the request
     std::int16_t GainCode = 0; // gain register value of an analog input request
+    // The reply last spread over the tags, while it still stands in every one of them: no tag of the
+    // request has been given a value or forced to report since. An equal reply then changes nothing.
+    bool ReplyHeld = false;
+    std::uint32_t HeldReply = 0;
+    std::int32_t HeldChannel = 0;
 
     PollRequest() = default;
     PollRequest(const PollRequest&) = delete;

@@ -83,7 +83,7 @@ RequestPtr TBaseDLLObject::NewRequest(TagItem& tag, bool write) {
     request->Flags = write ? WriteFlags : PollFlags;
     request->State = write ? WriteState : PollState;
     request->TagPositions.push_back(tag.ListIndex);
-    request->TypeName = tag.Keyword;
+    request->TypeName = tag.Keyword();
     request->TypeIndex = tag.TypeIndex;
     request->WriteFlag = write ? 1 : 0;
     request->ChannelLow = tag.Channel;
@@ -144,6 +144,7 @@ bool TBaseDLLObject::FinishRequest() {
                 TagItem& tag = *TagList_[position];
                 tag.LastValue = tag.Value.Different();
                 MarkForReport(static_cast<std::size_t>(position));
+                ReleaseHeldReply(static_cast<std::size_t>(position));
             }
         }
         // A group from the pending queue is served once; it is released when it completes.
@@ -168,16 +169,8 @@ void TBaseDLLObject::NextRequest() {
     const auto size = static_cast<std::int32_t>(PollList_.size());
     bool firstPass = true;
     bool passedFastest = false;
-    // While every countdown is above 2, a round of the first pass only counts each request down by one
-    // and passes them all: those rounds are taken at once. A slow request (a long interval, a backed-off
-    // one) would otherwise cost a loop turn per skip, millions for an interval of hours, in one scan step.
-    std::int32_t lowest = INT32_MAX;
-    for (const RequestPtr& request : PollList_) lowest = std::min(lowest, request->Countdown);
-    if (lowest > 2) {
-        for (const RequestPtr& request : PollList_) request->Countdown -= lowest - 2;
-        if (FastestRequest_ >= 0 && FastestRequest_ < size) passedFastest = true;
-    }
     PollRequest* head = nullptr;
+    std::int32_t firstPassTurns = 0;
     do {
         RequestIndex_ = (RequestIndex_ + 1) % size;
         if (RequestIndex_ < 0) RequestIndex_ += size;
@@ -186,6 +179,17 @@ void TBaseDLLObject::NextRequest() {
         if (firstPass || head->Countdown < 2) {
             --head->Countdown;
             if (head->Countdown <= 1) firstPass = false;
+        }
+        if (firstPass && ++firstPassTurns == size) {
+            // A whole round of the first pass only counted every request down by one, and each is still
+            // at 2 or above: further such rounds are taken at once, as many as keep the lowest at 2. A
+            // slow request (a long interval, a backed-off one) would otherwise cost a loop turn per skip,
+            // millions for an interval of hours, in one scan step. A usual step never gets here, so it
+            // does not walk the list.
+            std::int32_t lowest = INT32_MAX;
+            for (const RequestPtr& request : PollList_) lowest = std::min(lowest, request->Countdown);
+            for (const RequestPtr& request : PollList_) request->Countdown -= lowest - 2;
+            firstPassTurns = 0;
         }
     } while (head->Countdown > 0);
     GroupHead_ = CurrentRequest_ = head;
@@ -240,11 +244,15 @@ bool TBaseDLLObject::ScanStep() {
     if (ReplyReady_) {
         RefreshSpecialTags();
         ++CycleCount_;
-        WriteStatistics(failureRate);
+        // The statistics line goes to DevMsg before the next request is sent. A board class clears
+        // DevMsg as it sends, so the line is only put together when the send leaves DevMsg alone: what
+        // DevMsg holds afterwards is the same, and a usual step does not format a line it throws away.
+        const std::uint32_t devMsgWrites = DevMsgWrites_;
         if (CurrentRequest_ != nullptr) {
             CurrentRequest_->ReplyData.clear();
             SendRequest(*CurrentRequest_);
         }
+        if (DevMsgWrites_ == devMsgWrites) WriteStatistics(failureRate);
     }
     return result;
 }
@@ -284,8 +292,20 @@ std::int32_t TBaseDLLObject::ReadTag(std::uint32_t tagId) {
 void TBaseDLLObject::SetTagValue(TagItem& tag, Value value) {
     tag.Value = std::move(value);
     if (tag.ListIndex >= 0 && static_cast<std::size_t>(tag.ListIndex) < TagList_.size() &&
-        TagList_[tag.ListIndex].get() == &tag)
+        TagList_[tag.ListIndex].get() == &tag) {
         MarkForReport(static_cast<std::size_t>(tag.ListIndex));
+        ReleaseHeldReply(static_cast<std::size_t>(tag.ListIndex));
+    }
+}
+
+void TBaseDLLObject::ReleaseHeldReply(std::size_t tagPosition) {
+    if (tagPosition >= RequestOfTag_.size()) return;
+    const std::int32_t request = RequestOfTag_[tagPosition];
+    if (request >= 0) {
+        PollList_[static_cast<std::size_t>(request)]->ReplyHeld = false;
+    } else if (request == SeveralRequests) {
+        for (const RequestPtr& each : PollList_) each->ReplyHeld = false;
+    }
 }
 
 // Only tags that may report are looked at: those with forced reports left and those whose value was

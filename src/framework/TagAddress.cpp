@@ -121,6 +121,16 @@ std::int32_t TBaseDLLObject::ParseBit(std::string_view address, std::uint8_t kin
     return type->BitMin;
 }
 
+std::string TagItem::Keyword() const {
+    if (Special) return UpperCase(ShortString(TagAddress));
+    const TagType* type = TagTypeAt(TypeIndex);
+    return type == nullptr ? std::string() : UpperCase(type->Name);
+}
+
+bool TagItem::AddressStartsWith(std::string_view keyword) const {
+    return StartsWithIgnoreCase(TagAddress, keyword);
+}
+
 std::string TBaseDLLObject::AddressKeyword(std::string_view address) {
     const TagType* type = TagTypeAt(FindTagType(address));
     return type == nullptr ? std::string() : UpperCase(type->Name);

@@ -7,13 +7,14 @@
 namespace korax::framework {
 
 // A set of tag-table positions, walked in ascending order. A second level of bits marks the non-empty
-// words, so a walk costs in proportion to the marked positions, not to the size of the table: with
-// 65,535 tags and nothing marked, a walk reads one word.
+// words, so a walk costs in proportion to the marked positions, not to the size of the table; with
+// nothing marked a walk reads nothing at all.
 class TagBitSet {
 public:
     void Clear() {
         words_.clear();
         summary_.clear();
+        marked_ = 0;
     }
     void Resize(std::size_t positions) {
         words_.resize((positions + WordBits - 1) / WordBits, 0);
@@ -21,11 +22,13 @@ public:
     }
     void Set(std::size_t position) {
         const std::size_t word = position / WordBits;
+        if ((words_[word] & Bit(position)) == 0) ++marked_;
         words_[word] |= Bit(position);
         summary_[word / WordBits] |= Bit(word);
     }
     void Reset(std::size_t position) {
         const std::size_t word = position / WordBits;
+        if ((words_[word] & Bit(position)) != 0) --marked_;
         words_[word] &= ~Bit(position);
         if (words_[word] == 0) summary_[word / WordBits] &= ~Bit(word);
     }
@@ -35,6 +38,7 @@ public:
     // is given; positions it marks are not visited in this walk.
     template <typename Visit>
     void ForEach(Visit&& visit) {
+        if (marked_ == 0) return;
         for (std::size_t s = 0; s < summary_.size(); ++s) {
             for (std::uint64_t words = summary_[s]; words != 0; words &= words - 1) {
                 const std::size_t word = s * WordBits + static_cast<std::size_t>(std::countr_zero(words));
@@ -50,6 +54,7 @@ private:
 
     std::vector<std::uint64_t> words_;
     std::vector<std::uint64_t> summary_;
+    std::size_t marked_ = 0;
 };
 
 } // namespace korax::framework

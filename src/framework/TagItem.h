@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "framework/Value.h"
 
@@ -19,29 +20,35 @@ struct TagDefinition {
 // Tag data types, the same codes in every host record.
 enum class DataType : std::uint8_t { Real = 0, Boolean = 1, Text = 2 };
 
-// One registered tag of a driver object.
+// One registered tag of a driver object. The fields are grouped so the item stays small: a driver
+// object may hold 65,535 of them.
 struct TagItem {
     std::uint32_t TagId = 0;
     std::int32_t ListIndex = 0;
     std::string TagName;
     std::string TagAddress;
     std::uint8_t DataType = 0;
-    std::string Keyword;
+    std::int8_t Countdown = 5;
+    std::uint8_t DevKind = 7;
+    std::uint8_t Access = 0;
     std::int32_t TypeIndex = -1;
     std::uint32_t ScanInterval = 0;
     std::uint32_t LastReportTick = 0;
     framework::Value Value;
     framework::Value LastValue;
-    std::int8_t Countdown = 5;
     std::int32_t OutputImage = 0;
     std::int32_t Bit = -1;
     std::int32_t Channel = -1;
     std::int32_t Station = -1;
     std::int32_t Slot = -1;
-    std::uint8_t DevKind = 7;
     std::uint32_t ChangeFlag = 0;
-    std::uint8_t Access = 0;
     bool Special = false;
+
+    // Upper-cased name of the tag's type; for a special tag its upper-cased address. It follows from the
+    // address, so it is worked out when asked for rather than kept in every item.
+    std::string Keyword() const;
+    // Whether the address begins with the keyword, in any case.
+    bool AddressStartsWith(std::string_view keyword) const;
 };
 
 } // namespace korax::framework

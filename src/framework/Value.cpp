@@ -41,6 +41,42 @@ bool TextToDouble(std::string_view text, double& out) {
 
 } // namespace
 
+Value Value::Text(std::string v) {
+    if (v.size() > ShortText::Capacity)
+        return Value(Storage(std::in_place_index<LongTextIndex>, std::move(v)));
+    ShortText text{};
+    v.copy(text.Chars, v.size());
+    text.Size = static_cast<std::uint8_t>(v.size());
+    return Value(Storage(std::in_place_index<4>, text));
+}
+
+std::string_view Value::TextView() const noexcept {
+    if (const auto* text = std::get_if<4>(&data_)) return {text->Chars, text->Size};
+    if (const auto* text = std::get_if<LongTextIndex>(&data_); text != nullptr && text->Text)
+        return *text->Text;
+    return {};
+}
+
+bool Value::SameAs(const Value& other) const noexcept {
+    if (GetKind() != other.GetKind()) return false;
+    switch (GetKind()) {
+    case Kind::Integer:
+        return std::get<1>(data_) == std::get<1>(other.data_);
+    case Kind::Real: {
+        const double a = std::get<2>(data_);
+        const double b = std::get<2>(other.data_);
+        return a == b ? std::signbit(a) == std::signbit(b) : std::isnan(a) && std::isnan(b);
+    }
+    case Kind::Boolean:
+        return std::get<3>(data_) == std::get<3>(other.data_);
+    case Kind::Text:
+        return TextView() == other.TextView();
+    case Kind::Empty:
+        break;
+    }
+    return true;
+}
+
 bool Value::IsNumeric() const {
     const Kind k = GetKind();
     return k == Kind::Integer || k == Kind::Real || k == Kind::Boolean;
@@ -56,7 +92,7 @@ double Value::ToDouble() const noexcept {
         return std::get<3>(data_) ? 1.0 : 0.0;
     case Kind::Text: {
         double v = 0.0;
-        return TextToDouble(std::get<4>(data_), v) ? v : 0.0;
+        return TextToDouble(TextView(), v) ? v : 0.0;
     }
     case Kind::Empty:
         break;
@@ -66,7 +102,7 @@ double Value::ToDouble() const noexcept {
 
 bool Value::ToBool() const noexcept {
     if (GetKind() == Kind::Text) {
-        const std::string_view text = Trimmed(std::get<4>(data_));
+        const std::string_view text = Trimmed(TextView());
         if (EqualsIgnoreCase(text, "true")) return true;
         if (EqualsIgnoreCase(text, "false")) return false;
     }
@@ -93,7 +129,7 @@ std::string Value::ToText() const {
     case Kind::Boolean:
         return std::get<3>(data_) ? "True" : "False";
     case Kind::Text:
-        return std::get<4>(data_);
+        return std::string(TextView());
     case Kind::Empty:
         break;
     }
@@ -110,7 +146,7 @@ bool Value::Differs(const Value& other) const noexcept {
         return a != b && !(std::isnan(a) && std::isnan(b));
     }
     if (GetKind() != other.GetKind()) return true;
-    if (GetKind() == Kind::Text) return std::get<4>(data_) != std::get<4>(other.data_);
+    if (GetKind() == Kind::Text) return TextView() != other.TextView();
     return false; // both empty
 }
 
@@ -128,7 +164,7 @@ Value Value::Different() const {
     case Kind::Boolean:
         return Boolean(!std::get<3>(data_));
     case Kind::Text:
-        return Text(std::get<4>(data_) + '\r');
+        return Text(std::string(TextView()) + '\r');
     case Kind::Empty:
         break;
     }

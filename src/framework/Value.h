@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -16,9 +17,15 @@ public:
     static Value Integer(std::int64_t v) { return Value(Storage(std::in_place_index<1>, v)); }
     static Value Real(double v) { return Value(Storage(std::in_place_index<2>, v)); }
     static Value Boolean(bool v) { return Value(Storage(std::in_place_index<3>, v)); }
-    static Value Text(std::string v) { return Value(Storage(std::in_place_index<4>, std::move(v))); }
+    static Value Text(std::string v);
 
-    Kind GetKind() const { return static_cast<Kind>(data_.index()); }
+    Kind GetKind() const {
+        return data_.index() == LongTextIndex ? Kind::Text : static_cast<Kind>(data_.index());
+    }
+    // The text of a text value; empty for any other kind.
+    std::string_view TextView() const noexcept;
+    // The same kind and the same content: what the value would hold after being assigned the other.
+    bool SameAs(const Value& other) const noexcept;
     bool IsEmpty() const { return GetKind() == Kind::Empty; }
     // Integer, real and Boolean values are numbers for conversions and comparison.
     bool IsNumeric() const;
@@ -40,7 +47,31 @@ public:
     Value Different() const;
 
 private:
-    using Storage = std::variant<std::monostate, std::int64_t, double, bool, std::string>;
+    // A tag holds two values, so a value is kept to 16 bytes: texts of up to seven bytes (a bit's state,
+    // a port byte or count in decimal) in the value itself, longer ones in a block of their own.
+    struct ShortText {
+        static constexpr std::size_t Capacity = 7;
+        char Chars[Capacity];
+        std::uint8_t Size;
+    };
+    struct LongText {
+        LongText() = default;
+        explicit LongText(std::string text) : Text(std::make_unique<const std::string>(std::move(text))) {}
+        LongText(const LongText& other) : Text(Copy(other)) {}
+        LongText(LongText&&) noexcept = default;
+        LongText& operator=(const LongText& other) {
+            Text = Copy(other);
+            return *this;
+        }
+        // A moved-from text is empty.
+        static std::unique_ptr<const std::string> Copy(const LongText& other) {
+            return std::make_unique<const std::string>(other.Text ? *other.Text : std::string());
+        }
+        LongText& operator=(LongText&&) noexcept = default;
+        std::unique_ptr<const std::string> Text;
+    };
+    using Storage = std::variant<std::monostate, std::int64_t, double, bool, ShortText, LongText>;
+    static constexpr std::size_t LongTextIndex = 5;
     explicit Value(Storage data) : data_(std::move(data)) {}
     Storage data_;
 };

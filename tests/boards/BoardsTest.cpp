@@ -2,7 +2,11 @@
 // and with which waits, and how tags become requests and values come back to them.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "boards/DLLRealize.h"
@@ -13,6 +17,7 @@
 #include "support/TagDefinitions.h"
 
 using korax::boards::TDLLObject;
+using korax::framework::PollRequest;
 using korax::framework::Value;
 using korax::test::Definitions;
 using korax::test::FakeClock;
@@ -232,3 +237,144 @@ TEST_F(Boards, TagsOfAbsentBoardsGetNoRequests) {
 }
 
 } // namespace
+
+namespace {
+
+// Answers reads from one random sequence, so two objects that read alike get the same replies. Few
+// distinct bytes make equal replies in a row common; 0x10 sometimes leaves a conversion not ready.
+class ScriptedBus : public korax::boards::PortBus {
+public:
+    explicit ScriptedBus(std::uint32_t seed) : random(seed) {}
+    void Write(std::uint16_t, std::uint8_t) override {}
+    std::uint8_t Read(std::uint16_t) override {
+        static constexpr std::uint8_t Bytes[] = {0x00, 0x00, 0x01, 0x20, 0x10, 0xFF};
+        return Bytes[std::uniform_int_distribution<int>(0, 5)(random)];
+    }
+    void Delay(std::uint32_t) override {}
+    std::mt19937 random;
+};
+
+// Spreads every reply over every tag of its request, one by one, as the driver always has; and lets
+// the test mark queued one-off requests to force a report of their tags when they complete.
+class Driver : public TDLLObject {
+public:
+    Driver(korax::platform::Clock& clock, korax::boards::PortBus& bus, bool plain)
+        : TDLLObject(clock, true, &bus), plain(plain) {}
+    void DistributeValue(std::uint32_t value, PollRequest& request, std::int32_t channel) override {
+        if (!plain) return TDLLObject::DistributeValue(value, request, channel);
+        const auto groupSize = [](std::int32_t type) { return type == 5 || type == 6 ? 8 : 1; };
+        for (const std::int32_t position : request.TagPositions) {
+            korax::framework::TagItem& tag = *TagList()[position];
+            const std::int32_t size = groupSize(tag.TypeIndex);
+            const bool inGroup = tag.Channel / size == channel / size;
+            const bool bit = ((value >> (tag.Channel % size)) & 1u) != 0;
+            if (tag.DataType == 0 && tag.Channel == channel) SetTagValue(tag, Value::Integer(value));
+            if (tag.DataType == 1 && inGroup) SetTagValue(tag, Value::Boolean(bit));
+            if (tag.DataType == 2 && size > 1 && inGroup) SetTagValue(tag, Value::Text(bit ? "开" : "关"));
+            if (tag.DataType == 2 && size == 1 && tag.Channel == channel)
+                SetTagValue(tag, Value::Text(std::to_string(value)));
+        }
+    }
+    void ForceQueued() {
+        for (PollRequest* request = PendingQueue_.get(); request != nullptr; request = request->Next.get())
+            request->Flags |= PollRequest::ForceReport;
+    }
+    const bool plain;
+};
+
+std::vector<std::string> Reports(TDLLObject& object) {
+    struct Sink : korax::framework::TBaseDLLObject::ReportSink {
+        void Report(const korax::framework::TagItem& tag) override {
+            lines.push_back(std::to_string(tag.TagId) + "=" + tag.Value.ToText());
+        }
+        std::vector<std::string> lines;
+    } sink;
+    object.CollectReports(sink);
+    return sink.lines;
+}
+
+std::vector<std::string> Values(const TDLLObject& object) {
+    std::vector<std::string> values;
+    for (const auto& tag : object.TagList())
+        values.push_back(std::to_string(static_cast<int>(tag->Value.GetKind())) + tag->Value.ToText());
+    return values;
+}
+
+} // namespace
+
+// However the tags lie and whatever the host writes, reads and forces, and whatever else assigns a
+// value, every tag holds and reports what spreading every reply over every tag of its request would
+// give, call by call.
+TEST_F(Boards, HeldRepliesChangeNothingThatSpreadingEveryReplyWould) {
+    Board(0, A100, 0x220);
+    Board(1, C100, 0x300);
+    struct Kind {
+        const char* Type;
+        int Station, Channels;
+        bool Writable;
+    };
+    const Kind kinds[] = {{"AD", 0, 16, false}, {"DI", 0, 16, false},   {"DO", 0, 16, true},
+                          {"DA", 0, 2, true},   {"COUNT", 1, 3, false}, {"DI", 1, 32, false}};
+    std::mt19937 random(20261208);
+    const auto pick = [&](int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); };
+    for (int round = 0; round < 30; ++round) {
+        Definitions tags;
+        std::vector<std::pair<std::uint32_t, std::uint8_t>> writable; // identifier, data type
+        const int count = 1 + pick(60);
+        for (int id = 0; id < count; ++id) {
+            const Kind& kind = kinds[pick(6)];
+            const auto dataType = static_cast<std::uint8_t>(pick(3));
+            tags.Add(id,
+                     std::string(kind.Type) + std::to_string(kind.Station) + ":" +
+                         std::to_string(pick(kind.Channels)),
+                     static_cast<std::uint32_t>(pick(3) * 20))
+                .Typed(dataType);
+            if (kind.Writable && dataType != 2) writable.push_back({id, dataType});
+        }
+        FakeClock otherClock = clock;
+        ScriptedBus fastBus(round), plainBus(round);
+        Driver fast(clock, fastBus, false), plain(otherClock, plainBus, true);
+        ASSERT_TRUE(fast.Initialise(&block, tags.List()));
+        ASSERT_TRUE(plain.Initialise(&block, tags.List()));
+        // Requests group readable tags by board, type and port byte, in the order the groups first occur.
+        std::vector<std::vector<std::int32_t>> groups;
+        std::map<std::tuple<int, int, int>, std::size_t> groupOf;
+        for (const auto& tag : fast.TagList()) {
+            const int size = tag->TypeIndex == 5 || tag->TypeIndex == 6 ? 8 : 1;
+            const auto key = std::make_tuple(tag->Station, tag->TypeIndex, tag->Channel / size);
+            const auto [at, added] = groupOf.emplace(key, groups.size());
+            if (added) groups.emplace_back();
+            groups[at->second].push_back(tag->ListIndex);
+        }
+        std::vector<std::vector<std::int32_t>> made;
+        for (const auto& request : fast.PollList()) made.push_back(request->TagPositions);
+        ASSERT_EQ(made, groups);
+        for (int call = 0; call < 300; ++call) {
+            const int action = pick(10);
+            if (action == 0 && !writable.empty()) {
+                const auto [id, dataType] = writable[pick(static_cast<int>(writable.size()))];
+                const Value value = dataType == 0 ? Value::Real(pick(3)) : Value::Boolean(pick(2) == 1);
+                ASSERT_EQ(fast.WriteTag(id, value), plain.WriteTag(id, value));
+            } else if (action == 1) {
+                const auto id = static_cast<std::uint32_t>(pick(count));
+                ASSERT_EQ(fast.ReadTag(id), plain.ReadTag(id));
+            } else if (action == 2) {
+                fast.ForceQueued();
+                plain.ForceQueued();
+            } else if (action == 3) {
+                // A value from anywhere else, such as a board class that reads some tags its own way.
+                const auto id = static_cast<std::uint32_t>(pick(count));
+                const Value value = Value::Integer(pick(2));
+                fast.SetTagValue(*fast.FindTag(id), value);
+                plain.SetTagValue(*plain.FindTag(id), value);
+            }
+            const auto step = static_cast<std::uint32_t>(pick(30));
+            clock.Advance(step);
+            otherClock.Advance(step);
+            fast.ScanStep();
+            plain.ScanStep();
+            ASSERT_EQ(Reports(fast), Reports(plain)) << round << "/" << call;
+            ASSERT_EQ(Values(fast), Values(plain)) << round << "/" << call;
+        }
+    }
+}

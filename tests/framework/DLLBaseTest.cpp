@@ -219,9 +219,9 @@ TEST_F(DLLBase, SpecialTagsAreRecognisedCaseInsensitivelyAndNeverPolled) {
     EXPECT_EQ(obj.DevMsg(), "bad AD0");
     ASSERT_NE(obj.FindTag(1), nullptr);
     EXPECT_TRUE(obj.FindTag(1)->Special);
-    EXPECT_EQ(obj.FindTag(1)->Keyword, "ENCOMMLINK");
+    EXPECT_EQ(obj.FindTag(1)->Keyword(), "ENCOMMLINK");
     ASSERT_NE(obj.FindTag(2), nullptr);
-    EXPECT_EQ(obj.FindTag(2)->Keyword, "ENLOG.X");
+    EXPECT_EQ(obj.FindTag(2)->Keyword(), "ENLOG.X");
     EXPECT_TRUE(obj.FindTag(3)->Special);
 
     obj.rejectAll = false;

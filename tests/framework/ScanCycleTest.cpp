@@ -41,6 +41,7 @@ public:
     // The state a board class would reach after reading its ports.
     void Deliver(std::uint32_t tagId, Value value) { SetTagValue(*FindTag(tagId), std::move(value)); }
     PollRequest& Current() { return *CurrentRequest_; }
+    std::uint32_t CycleStart() const { return CycleStartTick_; }
 
     bool answers = true;
     std::vector<std::string> sent;
@@ -336,6 +337,45 @@ TEST_F(ScanCycle, ChangeDetectionReportsWhatAFullTableWalkWould) {
             Collector collector;
             fast.CollectReports(collector);
             ASSERT_EQ(collector.reports, ReferenceReports(plain, otherClock.tick)) << round << "/" << call;
+        }
+    }
+}
+
+// The selection takes whole rounds at once while every request would only be counted down; what it
+// picks, what it leaves in the countdowns and whether a poll cycle ended must be what counting down one
+// request at a time gives.
+TEST_F(ScanCycle, SelectionMatchesCountingDownOneRequestAtATime) {
+    std::mt19937 random(20261208);
+    const auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    for (int round = 0; round < 100; ++round) {
+        Definitions tags;
+        const int count = pick(1, 12);
+        for (int id = 0; id < count; ++id) tags.Add(id, "DA0", static_cast<std::uint32_t>(pick(1, 400)));
+        Board board(clock, true);
+        ASSERT_TRUE(board.Initialise(&block, tags.List()));
+        const auto& list = board.PollList();
+        std::vector<std::int32_t> countdowns;
+        for (const RequestPtr& request : list) countdowns.push_back(request->Countdown = pick(0, 40));
+        std::int32_t index = board.RequestIndex();
+        for (int call = 0; call < 20; ++call) {
+            bool firstPass = true, passedFastest = false;
+            do {
+                index = (index + 1) % count;
+                passedFastest = passedFastest || index == board.FastestRequest();
+                if (firstPass || countdowns[index] < 2) {
+                    if (--countdowns[index] <= 1) firstPass = false;
+                }
+            } while (countdowns[index] > 0);
+            clock.Advance(1);
+            board.NextRequest();
+            ASSERT_EQ(board.RequestIndex(), index) << round << "/" << call;
+            for (int i = 0; i < count; ++i)
+                ASSERT_EQ(list[i]->Countdown, countdowns[i]) << round << "/" << call;
+            ASSERT_EQ(board.CycleStart() == clock.tick, passedFastest) << round << "/" << call;
+            // Served: it waits its weight again, as a completed request does.
+            list[index]->Countdown = countdowns[index] = pick(1, 40);
         }
     }
 }

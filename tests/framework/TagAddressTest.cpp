@@ -171,7 +171,7 @@ protected:
 TEST_F(Validation, AcceptedTagsCarryTheirParsedAddress) {
     ASSERT_TRUE(Add("ad3"));
     const TagItem& tag = *object.TagList().back();
-    EXPECT_EQ(tag.Keyword, "AD");
+    EXPECT_EQ(tag.Keyword(), "AD");
     EXPECT_EQ(tag.TypeIndex, 2);
     EXPECT_EQ(tag.Station, 0);
     EXPECT_EQ(tag.DevKind, A100);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 using korax::framework::ParseInt32;
 using korax::framework::Value;
@@ -123,4 +124,26 @@ TEST(ParseInt32, AcceptsSignedDecimalsThatFit) {
                             "99999999999999999999999"}) {
         EXPECT_FALSE(ParseInt32(bad, out)) << '"' << bad << '"';
     }
+}
+
+// Short texts live inside the value and longer ones beside it; either way a copy is a text of its own
+// and comparison, conversion and "different" read the whole text.
+TEST(Value, TextsAroundSevenBytesCopyAndCompareWhole) {
+    for (const std::string& text : std::initializer_list<std::string>{
+             "", "1234567", "12345678", "通信线路正常", std::string(300, 'x')}) {
+        const Value value = Value::Text(text);
+        Value copy = value;
+        EXPECT_EQ(copy.ToText(), text);
+        EXPECT_TRUE(copy.SameAs(value));
+        EXPECT_FALSE(copy.Differs(value));
+        EXPECT_EQ(value.Different().ToText(), text + "\r");
+        Value moved = std::move(copy);
+        EXPECT_EQ(moved.ToText(), text);
+        copy = moved; // a moved-from value can be assigned again
+        EXPECT_EQ(copy.ToText(), text);
+        EXPECT_TRUE(Value::Text(text + "!").Differs(value));
+    }
+    EXPECT_EQ(Value::Text("12345678").ToInteger(), 12345678);
+    EXPECT_FALSE(Value::Integer(1).SameAs(Value::Real(1.0))) << "equal numbers of two kinds";
+    EXPECT_FALSE(Value::Real(0.0).SameAs(Value::Real(-0.0)));
 }
