@@ -101,42 +101,29 @@ void WriteValueRecord(TagValueRec& record, std::uint32_t tagId, double timeStamp
     record.TimeStamp = timeStamp;
     record.Status = status;
     record.DataType = dataType;
-    switch (static_cast<framework::DataType>(dataType)) {
-    case framework::DataType::Real: {
-        const double real = value.ToDouble();
-        std::memcpy(record.Value, &real, sizeof real);
+    switch (static_cast<DataType>(dataType)) {
+    case DataType::Real:
+        EncodeReal(record, value.ToDouble());
         break;
-    }
-    case framework::DataType::Boolean: {
-        const std::int32_t word = value.ToBool() ? 1 : 0;
-        std::memcpy(record.Value, &word, sizeof word);
+    case DataType::Boolean:
+        EncodeBoolean(record, value.ToBool());
         break;
-    }
-    case framework::DataType::Text: {
-        const char* text = toHost(value.ToText());
-        std::memcpy(record.Value, &text, sizeof text);
+    case DataType::Text:
+        EncodeText(record, toHost(value.ToText()));
         break;
-    }
     }
 }
 
 Value ReadValueRecord(const TagValueRec& record) {
-    switch (static_cast<framework::DataType>(record.DataType)) {
-    case framework::DataType::Real: {
-        double real = 0;
-        std::memcpy(&real, record.Value, sizeof real);
-        return Value::Real(real);
-    }
-    case framework::DataType::Boolean: {
-        std::int32_t word = 0;
-        std::memcpy(&word, record.Value, sizeof word);
-        return Value::Boolean(word != 0);
-    }
-    case framework::DataType::Text: {
-        const char* text = nullptr;
-        std::memcpy(&text, record.Value, sizeof text);
-        return Value::Text(ReadHostString(text));
-    }
+    const auto type = RecordDataType(record);
+    if (!type) return {};
+    switch (*type) {
+    case DataType::Real:
+        return Value::Real(DecodeReal(record));
+    case DataType::Boolean:
+        return Value::Boolean(DecodeBoolean(record));
+    case DataType::Text:
+        return Value::Text(ReadHostString(DecodeText(record)));
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "driver/ValueRecord.h"
 #include "framework/TagItem.h"
 
 namespace korax::driver {
@@ -34,28 +35,6 @@ static_assert(offsetof(HostTagDef, InitialType) == 120);
 static_assert(offsetof(HostTagDef, InitialValue) == 128);
 static_assert(sizeof(HostTagDef) == 136);
 static_assert(sizeof(void*) <= sizeof(HostTagDef::InitialValue));
-
-#pragma pack(push, 1)
-// A tag value as it crosses the boundary in OnDataRead, OnDataWrite and WriteTags.
-struct TagValueRec {
-    std::int32_t TagId;
-    double TimeStamp; // local date-time, days since 1899-12-30
-    std::uint32_t Status;
-    std::uint8_t DataType;
-    std::uint8_t Padding[3];
-    // Real: a double. Boolean: a 32-bit 0 or 1 in the first four bytes. Text: a pointer to a
-    // zero-terminated 8-bit string in the first bytes (four on Win32).
-    std::uint8_t Value[8];
-};
-#pragma pack(pop)
-
-static_assert(offsetof(TagValueRec, TagId) == 0);
-static_assert(offsetof(TagValueRec, TimeStamp) == 4);
-static_assert(offsetof(TagValueRec, Status) == 12);
-static_assert(offsetof(TagValueRec, DataType) == 16);
-static_assert(offsetof(TagValueRec, Value) == 20);
-static_assert(sizeof(TagValueRec) == 28);
-static_assert(sizeof(char*) <= sizeof(TagValueRec::Value));
 
 // Variant type codes the driver understands as an initial value.
 enum class VariantType : std::uint16_t {

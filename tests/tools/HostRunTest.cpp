@@ -71,7 +71,7 @@ protected:
         };
         console.StopRequested = [] { return false; };
         options.TakesInput = !typed.empty();
-        run.Code = RunHost(options, console);
+        run.Code = korax::tools::ProcessExitCode(RunHost(options, console));
         return run;
     }
 
@@ -87,7 +87,7 @@ TEST_F(HostRun, ScriptedRunShowsValuesWritesAndReleasesEveryString) {
     // No block file: the host takes the driver's factory block, which holds the KRX-A100 alone.
     options.Writes = {{"Lamp", "1", 0}, {"Setpoint", "2048", 200}, {"Bits", "7", 0}};
     const HostResult run = Host({"Lamp = 0", "Nobody=1", "Setpoint=nine", "just words"});
-    ASSERT_EQ(run.Code, HostDone) << run.Out;
+    ASSERT_EQ(run.Code, 0) << run.Out;
     const std::string& out = run.Out;
 
     EXPECT_TRUE(Has(out, "IniDriver: true")) << out;
@@ -166,7 +166,7 @@ TEST_F(HostRun, BothBoardsOfABlockAreScanned) {
     options.DurationSeconds = 0.6;
 
     const HostResult run = Host();
-    ASSERT_EQ(run.Code, HostDone) << run.Out;
+    ASSERT_EQ(run.Code, 0) << run.Out;
     EXPECT_TRUE(Has(run.Out, " Bits (DI1:8) = 165\n")) << run.Out;    // 0xA5, the whole byte
     EXPECT_TRUE(Has(run.Out, " Bit13 (DI1:13) = true\n")) << run.Out; // bit 5 of it
     EXPECT_TRUE(Has(run.Out, "never reported: Nowhere (XYZ1)")) << run.Out;
@@ -177,7 +177,7 @@ TEST_F(HostRun, BadTagFileLineStopsBeforeTheDriverIsCalled) {
                   "\n"
                   "1, Broken, AD0:1, real\n");
     const HostResult run = Host();
-    EXPECT_EQ(run.Code, HostBadInput);
+    EXPECT_EQ(run.Code, 1);
     EXPECT_TRUE(Has(run.Out, "korax-host: error: " + File(".csv") + " line 3: expected 5 or 6 fields"))
         << run.Out;
     EXPECT_FALSE(Has(run.Out, "IniDriver")) << run.Out;
@@ -186,25 +186,25 @@ TEST_F(HostRun, BadTagFileLineStopsBeforeTheDriverIsCalled) {
 TEST_F(HostRun, BadOptionsAreRefusedBeforeTheScan) {
     options.Writes = {{"Lamp", "maybe", 0}};
     HostResult run = Host();
-    EXPECT_EQ(run.Code, HostBadInput);
+    EXPECT_EQ(run.Code, 1);
     EXPECT_TRUE(Has(run.Out, "--write Lamp: \"maybe\" is not a Boolean")) << run.Out;
 
     options.Writes = {{"Nobody", "1", 0}};
     run = Host();
-    EXPECT_EQ(run.Code, HostBadInput);
+    EXPECT_EQ(run.Code, 1);
     EXPECT_TRUE(Has(run.Out, "--write Nobody: no tag of that name")) << run.Out;
 
     options.Writes.clear();
     Write(".pdb", "too short");
     options.BlockPath = File(".pdb");
     run = Host();
-    EXPECT_EQ(run.Code, HostBadInput);
+    EXPECT_EQ(run.Code, 1);
     EXPECT_TRUE(Has(run.Out, "9 bytes; the driver's parameter block has 19216 (GetPDBLen)")) << run.Out;
 
     options.BlockPath.clear();
     options.ScenarioPath = "no such scenario";
     run = Host();
-    EXPECT_EQ(run.Code, HostBadInput);
+    EXPECT_EQ(run.Code, 1);
     EXPECT_TRUE(Has(run.Out, "scenario no such scenario: no such file")) << run.Out;
 }
 
@@ -214,7 +214,7 @@ TEST_F(HostRun, BlockWithoutBoardsIsRefusedByTheDriver) {
     std::ofstream(File(".pdb"), std::ios::binary).write(reinterpret_cast<const char*>(block.data()), 19216);
     options.BlockPath = File(".pdb");
     const HostResult run = Host();
-    EXPECT_EQ(run.Code, HostDriverFailed);
+    EXPECT_EQ(run.Code, 3);
     EXPECT_TRUE(Has(run.Out, "IniDriver: false")) << run.Out;
     EXPECT_TRUE(Has(run.Out, "summary: 0 OnDataRead calls")) << run.Out;
 }
@@ -223,7 +223,7 @@ TEST_F(HostRun, AddressChecksShowTheNormalisedAddress) {
     options.TagPath.clear();
     options.CheckAddresses = {"AD3", "xyz"};
     const HostResult run = Host();
-    EXPECT_EQ(run.Code, HostDone) << run.Out;
+    EXPECT_EQ(run.Code, 0) << run.Out;
     EXPECT_TRUE(Has(run.Out, "TagEdAddr AD3: accepted, normalised to AD0:0.3.0\n")) << run.Out;
     EXPECT_TRUE(Has(run.Out, "TagEdAddr xyz: refused, normalised to EVENT_NO")) << run.Out;
 }
@@ -234,7 +234,7 @@ TEST_F(HostRun, DeviceTestReportsItsResult) {
     options.TagPath.clear();
     options.Test = true;
     const HostResult run = Host();
-    EXPECT_EQ(run.Code, HostDone) << run.Out;
+    EXPECT_EQ(run.Code, 0) << run.Out;
     EXPECT_TRUE(Has(run.Out, "DLLTestDev: false\n")) << run.Out;
 }
 #endif

@@ -24,19 +24,17 @@ std::uint64_t ProcessId() {
 }
 
 // Renames over an existing file in one step.
-bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to, std::string& error) {
+Status RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
 #if defined(_WIN32)
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
-        return true;
+        return {};
     }
-    error = "cannot replace the file (Windows error " + std::to_string(GetLastError()) + ")";
-    return false;
+    return Failure{"cannot replace the file (Windows error " + std::to_string(GetLastError()) + ")"};
 #else
     std::error_code code;
     std::filesystem::rename(from, to, code);
-    if (!code) return true;
-    error = code.message();
-    return false;
+    if (!code) return {};
+    return Failure{code.message()};
 #endif
 }
 
@@ -46,34 +44,28 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view path, std::string& error) {
+Result<std::vector<std::uint8_t>> ReadFileBytes(std::string_view path) {
     const std::filesystem::path file = PathFromUtf8(path);
     std::error_code code;
-    if (std::filesystem::is_directory(file, code)) {
-        error = std::string(path) + ": is a folder, not a file";
-        return std::nullopt;
-    }
+    if (std::filesystem::is_directory(file, code))
+        return Failure{std::string(path) + ": is a folder, not a file"};
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        error = std::string(path) + ": cannot open (" +
-                (std::filesystem::exists(file, code) ? "no permission?" : "no such file") + ")";
-        return std::nullopt;
+        return Failure{std::string(path) + ": cannot open (" +
+                       (std::filesystem::exists(file, code) ? "no permission?" : "no such file") + ")"};
     }
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = std::string(path) + ": read error";
-        return std::nullopt;
-    }
+    if (in.bad()) return Failure{std::string(path) + ": read error"};
     return bytes;
 }
 
-std::optional<std::string> ReadTextFile(std::string_view path, std::string& error) {
-    auto bytes = ReadFileBytes(path, error);
-    if (!bytes) return std::nullopt;
+Result<std::string> ReadTextFile(std::string_view path) {
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) return bytes.Error();
     return std::string(bytes->begin(), bytes->end());
 }
 
-bool WriteWholeFile(std::string_view path, std::span<const std::uint8_t> bytes, std::string& error) {
+Status WriteWholeFile(std::string_view path, std::span<const std::uint8_t> bytes) {
     static std::atomic<unsigned> serial{0};
     const std::filesystem::path target = PathFromUtf8(path);
     std::filesystem::path temporary = target;
@@ -81,31 +73,24 @@ bool WriteWholeFile(std::string_view path, std::span<const std::uint8_t> bytes, 
     std::error_code ignored;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            error = std::string(path) + ": cannot create a file in that folder";
-            return false;
-        }
+        if (!out) return Failure{std::string(path) + ": cannot create a file in that folder"};
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.flush();
         if (!out) {
             out.close();
             std::filesystem::remove(temporary, ignored);
-            error = std::string(path) + ": write error (disk full?)";
-            return false;
+            return Failure{std::string(path) + ": write error (disk full?)"};
         }
     }
-    std::string reason;
-    if (!RenameOver(temporary, target, reason)) {
+    if (const Status renamed = RenameOver(temporary, target); !renamed) {
         std::filesystem::remove(temporary, ignored);
-        error = std::string(path) + ": " + reason;
-        return false;
+        return Failure{std::string(path) + ": " + renamed.Error().Text};
     }
-    return true;
+    return {};
 }
 
-bool WriteWholeFile(std::string_view path, std::string_view text, std::string& error) {
-    return WriteWholeFile(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
-                          error);
+Status WriteWholeFile(std::string_view path, std::string_view text) {
+    return WriteWholeFile(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 bool FileExists(std::string_view path) {

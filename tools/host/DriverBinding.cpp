@@ -16,21 +16,17 @@ bool Bind(const platform::DynamicLibrary& library, F& entry, std::string_view na
 
 } // namespace
 
-std::unique_ptr<SharedMemory> SharedMemory::Load(std::string& error) {
+Result<std::unique_ptr<SharedMemory>> SharedMemory::Load() {
     auto manager = std::make_unique<SharedMemory>();
     manager->library_ = platform::DynamicLibrary::Load(ManagerName);
     if (!manager->library_.Loaded()) {
-        error = "cannot load the shared memory manager " + std::string(ManagerName) +
-                " (it belongs beside the driver library)";
-        return nullptr;
+        return Failure{"cannot load the shared memory manager " + std::string(ManagerName) +
+                       " (it belongs beside the driver library)"};
     }
     std::string missing;
     Bind(manager->library_, manager->getMem_, driver::ManagerGetMemEntry, missing);
     Bind(manager->library_, manager->freeMem_, driver::ManagerFreeMemEntry, missing);
-    if (!missing.empty()) {
-        error = std::string(ManagerName) + " lacks the entries " + missing;
-        return nullptr;
-    }
+    if (!missing.empty()) return Failure{std::string(ManagerName) + " lacks the entries " + missing};
     manager->liveBlocks_ = reinterpret_cast<decltype(liveBlocks_)>(manager->library_.Symbol(LiveBlocksEntry));
     return manager;
 }
@@ -52,23 +48,17 @@ std::optional<std::int32_t> SharedMemory::LiveBlocks() const {
     return liveBlocks_();
 }
 
-std::unique_ptr<DriverLibrary> DriverLibrary::Load(std::string_view name, std::string& error) {
+Result<std::unique_ptr<DriverLibrary>> DriverLibrary::Load(std::string_view name) {
     auto driver = std::make_unique<DriverLibrary>();
     driver->library_ = platform::DynamicLibrary::Load(name);
-    if (!driver->library_.Loaded()) {
-        error = "cannot load the driver library " + std::string(name);
-        return nullptr;
-    }
+    if (!driver->library_.Loaded()) return Failure{"cannot load the driver library " + std::string(name)};
     const platform::DynamicLibrary& library = driver->library_;
     DriverEntries& api = driver->api_;
     std::string missing;
 #define KORAX_BIND_ENTRY(Name, Result, Parameters, StackBytes) Bind(library, api.Name, #Name, missing);
     KORAX_HOST_EXPORTS(KORAX_BIND_ENTRY)
 #undef KORAX_BIND_ENTRY
-    if (!missing.empty()) {
-        error = std::string(name) + " is not a korax24 driver: it lacks " + missing;
-        return nullptr;
-    }
+    if (!missing.empty()) return Failure{std::string(name) + " is not a korax24 driver: it lacks " + missing};
     return driver;
 }
 

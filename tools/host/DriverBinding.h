@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Result.h"
 #include "driver/HostAbi.h"
 #include "platform/DynamicLibrary.h"
 
@@ -23,8 +24,8 @@ inline constexpr std::string_view ManagerName = driver::ManagerLibrary;
 // The process-shared memory manager, as the driver binds it too.
 class SharedMemory {
 public:
-    // Nothing, with the reason, when the library or its entries are missing.
-    static std::unique_ptr<SharedMemory> Load(std::string& error);
+    // The reason instead when the library or its entries are missing.
+    static Result<std::unique_ptr<SharedMemory>> Load();
 
     // A copy of a string the driver handed over, whose block goes back to the manager at once; nothing
     // for nil. The cell is cleared.
@@ -52,8 +53,8 @@ struct DriverEntries {
 
 class DriverLibrary {
 public:
-    // Nothing, with the reason, when the library cannot be loaded or lacks an entry.
-    static std::unique_ptr<DriverLibrary> Load(std::string_view name, std::string& error);
+    // The reason instead when the library cannot be loaded or lacks an entry.
+    static Result<std::unique_ptr<DriverLibrary>> Load(std::string_view name);
     const DriverEntries& Api() const { return api_; }
     // Unloads the library; the driver objects it still owns go with it.
     void Unload() { library_.Free(); }

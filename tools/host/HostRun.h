@@ -2,56 +2,13 @@
 // korax-host's work, callable in-process: it loads the driver as a host runtime does, initialises it with
 // a parameter block and a tag list, scans every DetectScanTime milliseconds for a time or until stopped,
 // writes values, collects messages and the alarm event, and reports what it saw.
-#include <cstdint>
-#include <functional>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
-
-#include "common/Console.h"
+#include "common/ExitCodes.h"
+#include "host/HostOptions.h"
 
 namespace korax::tools::host {
 
-// A value written to a tag by name, AtMs milliseconds into the scan.
-struct ScheduledWrite {
-    std::string Name;
-    std::string Value;
-    std::uint32_t AtMs = 0;
-};
-
-// "NAME=VALUE", or "NAME=VALUE@SECONDS" to write it that far into the scan; nothing, with the reason,
-// for anything else.
-std::optional<ScheduledWrite> ParseWriteOption(std::string_view text, std::string& reason);
-
-struct HostOptions {
-    std::string DriverName;     // empty: korax24.dll (libkorax24.so natively), found as a host finds it
-    std::string BlockPath;      // empty: the driver's factory block (FullPDB)
-    std::string TagPath;        // empty: no scan
-    std::string ScenarioPath;   // board simulator scenario for the port I/O library stand-in
-    double DurationSeconds = 0; // 0: until stopped
-    std::vector<ScheduledWrite> Writes;
-    std::vector<std::string> CheckAddresses; // TagEdAddr on each, before anything else
-    bool Test = false;                       // DLLTestDev
-    bool Edit = false;                       // DLLEdDev, saving the block when accepted
-    bool Live = false;                       // a table redrawn in place instead of one line per change
-    bool TakesInput = false;                 // lines typed while it runs are read
-};
-
-// Where the host's text goes and where typed lines come from. Text is UTF-8 and ends in '\n'.
-struct HostConsole {
-    std::function<void(std::string_view)> Write;
-    std::function<void(std::string_view)> WriteError;     // errors that stop the host; Write when unset
-    std::function<std::optional<std::string>()> ReadLine; // a line typed meanwhile, if any
-    std::function<bool()> StopRequested;
-    std::function<std::optional<TerminalSize>()> Size;
-};
-
-// Exit codes.
-inline constexpr int HostDone = 0;
-inline constexpr int HostBadInput = 1;     // a file or an option the host cannot take; nothing was run
-inline constexpr int HostDriverFailed = 2; // the driver could not be loaded or refused to initialise
-
-int RunHost(const HostOptions& options, const HostConsole& console);
+// Done; BadInput for a file or value it cannot take, BadCommandLine for options that do not go together
+// (nothing was run then); DriverFailed.
+ExitCode RunHost(const HostOptions& options, const HostConsole& console);
 
 } // namespace korax::tools::host

@@ -101,10 +101,15 @@ std::optional<std::uint64_t> Unsigned(std::string_view text) {
     return value;
 }
 
-} // namespace
+// The names and ids of the lines read so far, with their line numbers.
+struct SeenTags {
+    std::map<std::uint32_t, int> IdLines;
+    std::map<std::string, int> NameLines;
+};
 
-TagFileError::TagFileError(const std::string& file, int line, const std::string& reason)
-    : std::runtime_error(file + " line " + std::to_string(line) + ": " + reason), line_(line) {}
+Result<TagListEntry> ReadTag(const std::vector<std::string>& f, int lineNumber, const SeenTags& seen);
+
+} // namespace
 
 std::optional<DataType> ParseDataType(std::string_view text) {
     const std::string word = Lower(Trim(text));
@@ -119,7 +124,7 @@ std::string_view DataTypeName(DataType type) {
     return index < TypeNames.size() ? TypeNames[index] : "unknown";
 }
 
-std::optional<TagValue> ParseValue(DataType type, std::string_view text, std::string& reason) {
+Result<TagValue> ParseValue(DataType type, std::string_view text) {
     TagValue value;
     value.Type = type;
     switch (type) {
@@ -129,8 +134,7 @@ std::optional<TagValue> ParseValue(DataType type, std::string_view text, std::st
         value.Real = std::strtod(trimmed.c_str(), &end);
         // strtod also reads "nan" and "inf"; the driver takes numbers only.
         if (trimmed.empty() || end != trimmed.c_str() + trimmed.size() || !std::isfinite(value.Real)) {
-            reason = "\"" + std::string(text) + "\" is not a number";
-            return std::nullopt;
+            return Failure{"\"" + std::string(text) + "\" is not a number"};
         }
         return value;
     }
@@ -142,15 +146,13 @@ std::optional<TagValue> ParseValue(DataType type, std::string_view text, std::st
                 return value;
             }
         }
-        reason = "\"" + std::string(text) + "\" is not a Boolean (true/false, 1/0, on/off, yes/no)";
-        return std::nullopt;
+        return Failure{"\"" + std::string(text) + "\" is not a Boolean (true/false, 1/0, on/off, yes/no)"};
     }
     case DataType::Text:
         value.Text = std::string(text);
         return value;
     }
-    reason = "unknown data type";
-    return std::nullopt;
+    return Failure{"unknown data type"};
 }
 
 std::string ValueText(const TagValue& value) {
@@ -169,12 +171,12 @@ std::string ValueText(const TagValue& value) {
     return "?";
 }
 
-std::vector<TagListEntry> ParseTagFile(std::string_view text, const std::string& fileName) {
+Result<std::vector<TagListEntry>, TagFileError> ParseTagFile(std::string_view text,
+                                                             const std::string& fileName) {
     // A byte order mark some editors put first.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::vector<TagListEntry> tags;
-    std::map<std::uint32_t, int> idLines;
-    std::map<std::string, int> nameLines;
+    SeenTags seen;
     bool headerAllowed = true;
     int lineNumber = 0;
     std::size_t start = 0;
@@ -190,72 +192,84 @@ std::vector<TagListEntry> ParseTagFile(std::string_view text, const std::string&
             continue;
         }
         const auto fail = [&](const std::string& reason) {
-            throw TagFileError(fileName, lineNumber, reason);
+            return TagFileError{fileName + " line " + std::to_string(lineNumber) + ": " + reason, lineNumber};
         };
         const auto fields = SplitFields(line);
-        if (!fields) fail("a quote is not closed");
+        if (!fields) return fail("a quote is not closed");
         if (headerAllowed && Lower((*fields)[0]) == "id") {
             headerAllowed = false;
             continue;
         }
         headerAllowed = false;
-        if (fields->size() < 5 || fields->size() > 6) {
-            fail("expected 5 or 6 fields (id, name, address, data type, scan interval[, initial value]), "
-                 "found " +
-                 std::to_string(fields->size()));
-        }
-        const std::vector<std::string>& f = *fields;
-        TagListEntry tag;
-        tag.Line = lineNumber;
-
-        const auto id = Unsigned(f[0]);
-        if (!id || *id > MaxTagId) {
-            fail("id \"" + f[0] + "\" is not a number 0.." + std::to_string(MaxTagId) +
-                 " (the driver indexes a table by id: keep ids small)");
-        }
-        tag.Id = static_cast<std::uint32_t>(*id);
-        if (const auto seen = idLines.find(tag.Id); seen != idLines.end()) {
-            fail("id " + f[0] + " is already used on line " + std::to_string(seen->second));
-        }
-
-        tag.Name = f[1];
-        if (tag.Name.empty()) fail("the name is empty");
-        if (tag.Name.find('=') != std::string::npos)
-            fail("the name holds '=', which separates name and value in writes");
-        if (Utf8ToGbk(tag.Name).size() > NameBytes) {
-            fail("the name \"" + tag.Name + "\" is longer than " + std::to_string(NameBytes) + " bytes");
-        }
-        if (const auto seen = nameLines.find(tag.Name); seen != nameLines.end()) {
-            fail("the name \"" + tag.Name + "\" is already used on line " + std::to_string(seen->second));
-        }
-
-        tag.Address = f[2];
-        if (tag.Address.empty()) fail("the address is empty");
-        if (Utf8ToGbk(tag.Address).size() > AddressBytes) {
-            fail("the address is longer than " + std::to_string(AddressBytes) + " bytes");
-        }
-
-        const auto type = ParseDataType(f[3]);
-        if (!type) fail("data type \"" + f[3] + "\" is not real, bool or string");
-        tag.Type = *type;
-
-        const auto interval = Unsigned(f[4]);
-        if (!interval || *interval > UINT32_MAX) {
-            fail("scan interval \"" + f[4] + "\" is not a number of milliseconds");
-        }
-        tag.ScanInterval = static_cast<std::uint32_t>(*interval);
-
-        if (f.size() == 6 && !f[5].empty()) {
-            std::string reason;
-            tag.Initial = ParseValue(tag.Type, f[5], reason);
-            if (!tag.Initial) fail("initial value: " + reason);
-        }
-        idLines[tag.Id] = lineNumber;
-        nameLines[tag.Name] = lineNumber;
-        tags.push_back(std::move(tag));
+        auto tag = ReadTag(*fields, lineNumber, seen);
+        if (!tag) return fail(tag.Error().Text);
+        seen.IdLines[tag->Id] = lineNumber;
+        seen.NameLines[tag->Name] = lineNumber;
+        tags.push_back(std::move(*tag));
         if (end == text.size()) break;
     }
     return tags;
 }
+
+namespace {
+
+Result<TagListEntry> ReadTag(const std::vector<std::string>& f, int lineNumber, const SeenTags& seen) {
+    if (f.size() < 5 || f.size() > 6) {
+        return Failure{
+            "expected 5 or 6 fields (id, name, address, data type, scan interval[, initial value]), "
+            "found " +
+            std::to_string(f.size())};
+    }
+    TagListEntry tag;
+    tag.Line = lineNumber;
+
+    const auto id = Unsigned(f[0]);
+    if (!id || *id > MaxTagId) {
+        return Failure{"id \"" + f[0] + "\" is not a number 0.." + std::to_string(MaxTagId) +
+                       " (the driver indexes a table by id: keep ids small)"};
+    }
+    tag.Id = static_cast<std::uint32_t>(*id);
+    if (const auto other = seen.IdLines.find(tag.Id); other != seen.IdLines.end()) {
+        return Failure{"id " + f[0] + " is already used on line " + std::to_string(other->second)};
+    }
+
+    tag.Name = f[1];
+    if (tag.Name.empty()) return Failure{"the name is empty"};
+    if (tag.Name.find('=') != std::string::npos)
+        return Failure{"the name holds '=', which separates name and value in writes"};
+    if (Utf8ToGbk(tag.Name).size() > NameBytes) {
+        return Failure{"the name \"" + tag.Name + "\" is longer than " + std::to_string(NameBytes) +
+                       " bytes"};
+    }
+    if (const auto other = seen.NameLines.find(tag.Name); other != seen.NameLines.end()) {
+        return Failure{"the name \"" + tag.Name + "\" is already used on line " +
+                       std::to_string(other->second)};
+    }
+
+    tag.Address = f[2];
+    if (tag.Address.empty()) return Failure{"the address is empty"};
+    if (Utf8ToGbk(tag.Address).size() > AddressBytes) {
+        return Failure{"the address is longer than " + std::to_string(AddressBytes) + " bytes"};
+    }
+
+    const auto type = ParseDataType(f[3]);
+    if (!type) return Failure{"data type \"" + f[3] + "\" is not real, bool or string"};
+    tag.Type = *type;
+
+    const auto interval = Unsigned(f[4]);
+    if (!interval || *interval > UINT32_MAX) {
+        return Failure{"scan interval \"" + f[4] + "\" is not a number of milliseconds"};
+    }
+    tag.ScanInterval = static_cast<std::uint32_t>(*interval);
+
+    if (f.size() == 6 && !f[5].empty()) {
+        auto initial = ParseValue(tag.Type, f[5]);
+        if (!initial) return Failure{"initial value: " + initial.Error().Text};
+        tag.Initial = std::move(*initial);
+    }
+    return tag;
+}
+
+} // namespace
 
 } // namespace korax::tools::host

@@ -5,15 +5,16 @@
 // Fields may be quoted with '"' (a doubled quote inside stands for one). Text is UTF-8.
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/Result.h"
+#include "driver/ValueRecord.h"
+
 namespace korax::tools::host {
 
-// The data type codes of the driver's records.
-enum class DataType : std::uint8_t { Real = 0, Boolean = 1, Text = 2 };
+using driver::DataType;
 
 // A value as the host holds it; text in UTF-8.
 struct TagValue {
@@ -40,26 +41,23 @@ inline constexpr std::uint32_t MaxTagId = 65535;
 inline constexpr std::size_t NameBytes = 32;
 inline constexpr std::size_t AddressBytes = 64;
 
-// A line the tag file cannot take; what() reads "FILE line N: reason".
-class TagFileError : public std::runtime_error {
-public:
-    TagFileError(const std::string& file, int line, const std::string& reason);
-    int Line() const { return line_; }
-
-private:
-    int line_;
+// The first line the tag file cannot take; Text reads "FILE line N: reason".
+struct TagFileError {
+    std::string Text;
+    int Line = 0;
 };
 
-// Every tag of the file, in file order; throws TagFileError at the first bad line.
-std::vector<TagListEntry> ParseTagFile(std::string_view text, const std::string& fileName);
+// Every tag of the file, in file order, or the first bad line.
+Result<std::vector<TagListEntry>, TagFileError> ParseTagFile(std::string_view text,
+                                                             const std::string& fileName);
 
 // "real", "bool"/"boolean", "string"/"text" or the code 0..2, in any case.
 std::optional<DataType> ParseDataType(std::string_view text);
 std::string_view DataTypeName(DataType type);
 
-// A value of a data type from text: a real number; true/false, 1/0, on/off, yes/no; any text. Nothing,
-// with the reason, when the text does not fit the type.
-std::optional<TagValue> ParseValue(DataType type, std::string_view text, std::string& reason);
+// A value of a data type from text: a real number; true/false, 1/0, on/off, yes/no; any text; or why
+// the text does not fit the type.
+Result<TagValue> ParseValue(DataType type, std::string_view text);
 
 // How the host shows a value: reals with up to 15 significant digits, true/false, text in quotes.
 std::string ValueText(const TagValue& value);

@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "common/Console.h"
+#include "common/ExitCodes.h"
 #include "host/HostRun.h"
 
 namespace {
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
         "Loads the korax24 driver as a host runtime does: initialises it with a parameter block and a "
         "tag list, calls OnDataRead every DetectScanTime ms and shows the tags as they change.",
         "korax-host"};
+    app.footer(ExitCodesHelp());
     app.add_option(
         "--tags", options.TagPath,
         "tag list, CSV: id, name, address, data type (real|bool|string), scan interval ms[, initial]");
@@ -87,20 +89,19 @@ int main(int argc, char** argv) {
         const int code = app.exit(error, out, err);
         WriteUtf8(Stream::Out, out.str());
         WriteUtf8(Stream::Error, err.str());
-        return code == 0 ? host::HostDone : host::HostBadInput;
+        return ProcessExitCode(code == 0 ? ExitCode::Done : ExitCode::BadCommandLine);
     }
     if (options.TagPath.empty() && !options.Edit && !options.Test && options.CheckAddresses.empty()) {
         WriteUtf8(Stream::Error,
                   "korax-host: nothing to do: --tags FILE scans; --edit, --test and --check-address "
                   "work on the block. --help lists every option.\n");
-        return host::HostBadInput;
+        return ProcessExitCode(ExitCode::BadCommandLine);
     }
     for (const std::string& text : writes) {
-        std::string reason;
-        const auto write = host::ParseWriteOption(text, reason);
+        const auto write = host::ParseWriteOption(text);
         if (!write) {
-            WriteUtf8(Stream::Error, "korax-host: error: --write " + reason + "\n");
-            return host::HostBadInput;
+            WriteUtf8(Stream::Error, "korax-host: error: --write " + write.Error().Text + "\n");
+            return ProcessExitCode(ExitCode::BadCommandLine);
         }
         options.Writes.push_back(*write);
     }
@@ -118,5 +119,5 @@ int main(int argc, char** argv) {
     console.ReadLine = [] { return typed.Next(); };
     console.StopRequested = [] { return InterruptRequested(); };
     console.Size = [] { return StdoutTerminalSize(); };
-    return host::RunHost(options, console);
+    return ProcessExitCode(host::RunHost(options, console));
 }

@@ -59,20 +59,17 @@ std::int32_t LabelOrCode(std::string_view value, const std::optional<std::int32_
     return static_cast<std::int32_t>(*number);
 }
 
-void CheckGain(std::uint8_t model, int slot, int channel, std::int32_t code, std::string_view given) {
-    if (!GainLabel(model, code)) {
-        throw BlockError(BoardText(model, slot) + ": gain \"" + std::string(given) + "\" for analog input " +
-                         std::to_string(channel) + " is not in the model's list (" + GainChoices(model) +
-                         ")");
-    }
+Status CheckGain(std::uint8_t model, int slot, int channel, std::int32_t code, std::string_view given) {
+    if (GainLabel(model, code)) return {};
+    return Failure{BoardText(model, slot) + ": gain \"" + std::string(given) + "\" for analog input " +
+                   std::to_string(channel) + " is not in the model's list (" + GainChoices(model) + ")"};
 }
 
-void CheckDaRange(std::uint8_t model, int slot, int channel, std::int32_t code, std::string_view given) {
-    if (code < 0 || static_cast<std::size_t>(code) >= DaRangeList(model).size()) {
-        throw BlockError(BoardText(model, slot) + ": output range \"" + std::string(given) +
-                         "\" for analog output " + std::to_string(channel) + " is not offered (" +
-                         DaRangeChoices(model) + ")");
-    }
+Status CheckDaRange(std::uint8_t model, int slot, int channel, std::int32_t code, std::string_view given) {
+    if (code >= 0 && static_cast<std::size_t>(code) < DaRangeList(model).size()) return {};
+    return Failure{BoardText(model, slot) + ": output range \"" + std::string(given) +
+                   "\" for analog output " + std::to_string(channel) + " is not offered (" +
+                   DaRangeChoices(model) + ")"};
 }
 
 // "gain3" -> 3; nothing when the key is not the stem followed by a channel number.
@@ -85,41 +82,48 @@ std::optional<int> ChannelKey(std::string_view key, std::string_view stem) {
     return channel;
 }
 
-void RequireAnalogInputs(std::uint8_t model, int slot) {
-    if (AdChannels(model) == 0) throw BlockError(BoardText(model, slot) + ": the model has no analog inputs");
+Status RequireAnalogInputs(std::uint8_t model, int slot) {
+    if (AdChannels(model) == 0) return Failure{BoardText(model, slot) + ": the model has no analog inputs"};
+    return {};
 }
 
-void SetGain(BoardEntry& entry, int slot, int channel, std::string_view value) {
+Status RequireAnalogOutputs(std::uint8_t model, int slot) {
+    if (DaChannels(model) == 0) return Failure{BoardText(model, slot) + ": the model has no analog outputs"};
+    return {};
+}
+
+Status SetGain(BoardEntry& entry, int slot, int channel, std::string_view value) {
     const std::uint8_t model = entry.DevType;
-    RequireAnalogInputs(model, slot);
+    if (Status inputs = RequireAnalogInputs(model, slot); !inputs) return inputs;
     if (channel < 0 || channel >= AdChannels(model)) {
-        throw BlockError(BoardText(model, slot) + ": analog input " + std::to_string(channel) +
-                         " does not exist (0.." + std::to_string(AdChannels(model) - 1) + ")");
+        return Failure{BoardText(model, slot) + ": analog input " + std::to_string(channel) +
+                       " does not exist (0.." + std::to_string(AdChannels(model) - 1) + ")"};
     }
     const std::int32_t code = LabelOrCode(value, GainByLabel(model, value));
-    CheckGain(model, slot, channel, code, value);
+    if (Status offered = CheckGain(model, slot, channel, code, value); !offered) return offered;
     entry.ADGain[channel] = code;
+    return {};
 }
 
-void SetDaRange(BoardEntry& entry, int slot, int channel, std::string_view value) {
+Status SetDaRange(BoardEntry& entry, int slot, int channel, std::string_view value) {
     const std::uint8_t model = entry.DevType;
-    if (DaChannels(model) == 0)
-        throw BlockError(BoardText(model, slot) + ": the model has no analog outputs");
+    if (Status outputs = RequireAnalogOutputs(model, slot); !outputs) return outputs;
     if (channel < 0 || channel >= DaChannels(model)) {
-        throw BlockError(BoardText(model, slot) + ": analog output " + std::to_string(channel) +
-                         " does not exist (0.." + std::to_string(DaChannels(model) - 1) + ")");
+        return Failure{BoardText(model, slot) + ": analog output " + std::to_string(channel) +
+                       " does not exist (0.." + std::to_string(DaChannels(model) - 1) + ")"};
     }
     const std::int32_t code = LabelOrCode(value, DaRangeByLabel(value));
-    CheckDaRange(model, slot, channel, code, value);
+    if (Status offered = CheckDaRange(model, slot, channel, code, value); !offered) return offered;
     entry.DARange[channel] = code;
+    return {};
 }
 
 // A model change resets what the new model would not offer, as the wizard's model list does.
-void SetModel(BoardEntry& entry, int slot, std::string_view value) {
+Status SetModel(BoardEntry& entry, int slot, std::string_view value) {
     const auto model = ModelByName(value);
     if (!model) {
-        throw BlockError(SlotText(slot) + ": unknown model \"" + std::string(value) + "\" (" +
-                         ModelChoices() + ")");
+        return Failure{SlotText(slot) + ": unknown model \"" + std::string(value) + "\" (" + ModelChoices() +
+                       ")"};
     }
     if (*model == config::NoBoard) {
         // The slot returns to the state a fresh block gives an unused slot.
@@ -130,66 +134,101 @@ void SetModel(BoardEntry& entry, int slot, std::string_view value) {
         entry.InputMode = entry.ADMaxRange = entry.Spare1 = entry.Spare2 = 0;
         std::fill(std::begin(entry.ADGain), std::end(entry.ADGain), 0);
         std::fill(std::begin(entry.DARange), std::end(entry.DARange), 0);
-        return;
+        return {};
     }
     const bool changed = entry.DevType != *model;
     entry.DevType = *model;
     entry.BoardNo = slot;
     config::SetShortString(entry.DevName, config::DevNameSize, config::texts::ModelNames[*model]);
     if (!OnBaseGrid(entry.BaseAddress)) entry.BaseAddress = DefaultBase;
-    if (!changed) return;
+    if (!changed) return {};
     std::fill(std::begin(entry.ADGain), std::end(entry.ADGain), 0);
     for (std::int32_t& range : entry.DARange) {
         if (range < 0 || static_cast<std::size_t>(range) >= DaRangeList(*model).size()) range = 0;
     }
     if (entry.InputMode == Differential && !OffersDifferential(*model)) entry.InputMode = 0;
+    return {};
 }
 
-void SetBoardField(BoardEntry& entry, int slot, std::string_view key, std::string_view value) {
-    if (SameText(key, "model")) return SetModel(entry, slot, value);
+Status SetBase(BoardEntry& entry, int slot, std::string_view value) {
+    const auto address = ParseInteger(value);
+    if (!address || *address < 0 || *address > UINT32_MAX ||
+        !OnBaseGrid(static_cast<std::uint32_t>(*address))) {
+        return Failure{BoardText(entry.DevType, slot) + ": base address \"" + std::string(value) +
+                       "\" is off the grid 0x200..0x3F0 in steps of 0x10"};
+    }
+    entry.BaseAddress = static_cast<std::uint32_t>(*address);
+    return {};
+}
+
+Status SetWiring(BoardEntry& entry, int slot, std::string_view value) {
     const std::uint8_t model = entry.DevType;
-    if (!config::IsBoard(model)) {
-        throw BlockError(SlotText(slot) + " holds no board: set its model first (model=NAME)");
+    if (Status inputs = RequireAnalogInputs(model, slot); !inputs) return inputs;
+    const std::int32_t code = LabelOrCode(value, WiringByLabel(value));
+    if (!WiringLabel(code) || (code == Differential && !OffersDifferential(model))) {
+        return Failure{BoardText(model, slot) + ": wiring \"" + std::string(value) + "\" is not offered (" +
+                       (OffersDifferential(model) ? Joined(WiringLabels) : std::string(WiringLabels[0])) +
+                       ")"};
     }
-    if (SameText(key, "base")) {
-        const auto address = ParseInteger(value);
-        if (!address || *address < 0 || *address > UINT32_MAX ||
-            !OnBaseGrid(static_cast<std::uint32_t>(*address))) {
-            throw BlockError(BoardText(model, slot) + ": base address \"" + std::string(value) +
-                             "\" is off the grid 0x200..0x3F0 in steps of 0x10");
-        }
-        entry.BaseAddress = static_cast<std::uint32_t>(*address);
-    } else if (SameText(key, "wiring") || SameText(key, "input")) {
-        RequireAnalogInputs(model, slot);
-        const std::int32_t code = LabelOrCode(value, WiringByLabel(value));
-        if (!WiringLabel(code) || (code == Differential && !OffersDifferential(model))) {
-            throw BlockError(
-                BoardText(model, slot) + ": wiring \"" + std::string(value) + "\" is not offered (" +
-                (OffersDifferential(model) ? Joined(WiringLabels) : std::string(WiringLabels[0])) + ")");
-        }
-        entry.InputMode = code;
-    } else if (SameText(key, "range")) {
-        RequireAnalogInputs(model, slot);
-        const std::int32_t code = LabelOrCode(value, AdRangeByLabel(value));
-        if (!AdRangeLabel(code)) {
-            throw BlockError(BoardText(model, slot) + ": input range \"" + std::string(value) +
-                             "\" is not one of " + Joined(AdRangeLabels));
-        }
-        entry.ADMaxRange = code;
-    } else if (SameText(key, "gain")) {
-        RequireAnalogInputs(model, slot);
-        for (int k = 0; k < AdChannels(model); ++k) SetGain(entry, slot, k, value);
-    } else if (const auto gainChannel = ChannelKey(key, "gain")) {
-        SetGain(entry, slot, *gainChannel, value);
-    } else if (SameText(key, "da")) {
-        if (DaChannels(model) == 0)
-            throw BlockError(BoardText(model, slot) + ": the model has no analog outputs");
-        for (int k = 0; k < DaChannels(model); ++k) SetDaRange(entry, slot, k, value);
-    } else if (const auto daChannel = ChannelKey(key, "da")) {
-        SetDaRange(entry, slot, *daChannel, value);
-    } else {
-        throw BlockError("unknown board field \"" + std::string(key) + "\"\n" + FieldKeysHelp());
+    entry.InputMode = code;
+    return {};
+}
+
+Status SetAdRange(BoardEntry& entry, int slot, std::string_view value) {
+    const std::uint8_t model = entry.DevType;
+    if (Status inputs = RequireAnalogInputs(model, slot); !inputs) return inputs;
+    const std::int32_t code = LabelOrCode(value, AdRangeByLabel(value));
+    if (!AdRangeLabel(code)) {
+        return Failure{BoardText(model, slot) + ": input range \"" + std::string(value) +
+                       "\" is not one of " + Joined(AdRangeLabels)};
     }
+    entry.ADMaxRange = code;
+    return {};
+}
+
+Status SetEveryGain(BoardEntry& entry, int slot, std::string_view value) {
+    if (Status inputs = RequireAnalogInputs(entry.DevType, slot); !inputs) return inputs;
+    for (int k = 0; k < AdChannels(entry.DevType); ++k) {
+        if (Status set = SetGain(entry, slot, k, value); !set) return set;
+    }
+    return {};
+}
+
+Status SetEveryDaRange(BoardEntry& entry, int slot, std::string_view value) {
+    if (Status outputs = RequireAnalogOutputs(entry.DevType, slot); !outputs) return outputs;
+    for (int k = 0; k < DaChannels(entry.DevType); ++k) {
+        if (Status set = SetDaRange(entry, slot, k, value); !set) return set;
+    }
+    return {};
+}
+
+using BoardSetter = Status (*)(BoardEntry& entry, int slot, std::string_view value);
+
+struct BoardKey {
+    std::string_view Key;
+    BoardSetter Set;
+};
+
+constexpr std::array<BoardKey, 6> BoardKeys = {{
+    {"base", SetBase},
+    {"wiring", SetWiring},
+    {"input", SetWiring},
+    {"range", SetAdRange},
+    {"gain", SetEveryGain},
+    {"da", SetEveryDaRange},
+}};
+
+Status SetBoardField(BoardEntry& entry, int slot, std::string_view key, std::string_view value) {
+    if (SameText(key, "model")) return SetModel(entry, slot, value);
+    if (!config::IsBoard(entry.DevType)) {
+        return Failure{SlotText(slot) + " holds no board: set its model first (model=NAME)"};
+    }
+    for (const BoardKey& board : BoardKeys) {
+        if (SameText(key, board.Key)) return board.Set(entry, slot, value);
+    }
+    if (const auto gainChannel = ChannelKey(key, "gain")) return SetGain(entry, slot, *gainChannel, value);
+    if (const auto daChannel = ChannelKey(key, "da")) return SetDaRange(entry, slot, *daChannel, value);
+    return Failure{"unknown board field \"" + std::string(key) + "\"\n" + FieldKeysHelp()};
 }
 
 } // namespace
@@ -382,31 +421,32 @@ bool SameDefinedFields(const BoardEntry& a, const BoardEntry& b) {
            std::equal(std::begin(a.DARange), std::end(a.DARange), b.DARange);
 }
 
-void SetField(DevicePDB& block, std::optional<int> slot, std::string_view assignment) {
+Status SetField(DevicePDB& block, std::optional<int> slot, std::string_view assignment) {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string_view::npos || equals == 0) {
-        throw BlockError("\"" + std::string(assignment) + "\" is not KEY=VALUE\n" + FieldKeysHelp());
+        return Failure{"\"" + std::string(assignment) + "\" is not KEY=VALUE\n" + FieldKeysHelp()};
     }
     const std::string_view key = assignment.substr(0, equals);
     const std::string_view value = assignment.substr(equals + 1);
     if (!slot) {
         if (!SameText(key, "selected")) {
-            throw BlockError("\"" + std::string(key) +
-                             "\" is not a header field; board fields need --slot N\n" + FieldKeysHelp());
+            return Failure{"\"" + std::string(key) +
+                           "\" is not a header field; board fields need --slot N\n" + FieldKeysHelp()};
         }
         const auto board = ParseInteger(value);
         if (!board || *board < 0 || *board >= config::BoardCount) {
-            throw BlockError("selected board \"" + std::string(value) + "\" is out of range 0..31");
+            return Failure{"selected board \"" + std::string(value) + "\" is out of range 0..31"};
         }
         block.SelectedBoard = static_cast<std::int32_t>(*board);
-        return;
+        return {};
     }
     if (*slot < 0 || *slot >= config::BoardCount) {
-        throw BlockError("slot " + std::to_string(*slot) + " is out of range 0..31");
+        return Failure{"slot " + std::to_string(*slot) + " is out of range 0..31"};
     }
     BoardEntry entry = block.Boards[*slot];
-    SetBoardField(entry, *slot, key, value);
+    if (Status set = SetBoardField(entry, *slot, key, value); !set) return set;
     block.Boards[*slot] = entry;
+    return {};
 }
 
 std::string FieldKeysHelp() {

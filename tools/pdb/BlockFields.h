@@ -5,23 +5,17 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "boards/ModelTables.h"
+#include "common/Result.h"
 #include "config/DevicePDB.h"
 
 namespace korax::tools::pdb {
 
 using config::BoardEntry;
 using config::DevicePDB;
-
-// A value or a command the block cannot take; what() is the whole message for the user.
-class BlockError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 inline constexpr std::uint32_t FirstBase = 0x200;
 inline constexpr std::uint32_t LastBase = 0x3F0;
@@ -72,8 +66,8 @@ std::optional<std::string> HeaderProblem(const DevicePDB& block);
 bool SameDefinedFields(const BoardEntry& a, const BoardEntry& b);
 
 // One assignment from the command line, KEY=VALUE: on the header without a slot, on that slot's board
-// with one. Each value is checked against the board's model; throws BlockError and changes nothing then.
-void SetField(DevicePDB& block, std::optional<int> slot, std::string_view assignment);
+// with one. Each value is checked against the board's model; a value it cannot take changes nothing.
+Status SetField(DevicePDB& block, std::optional<int> slot, std::string_view assignment);
 std::string FieldKeysHelp();
 
 } // namespace korax::tools::pdb

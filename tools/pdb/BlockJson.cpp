@@ -122,8 +122,13 @@ ordered_json BoardToJson(const BoardEntry& entry, int slot) {
 
 // --- Reading -------------------------------------------------------------------------------------------
 
+// The first problem of a text, thrown from however deep the reader is and caught in BlockFromJson.
+struct JsonProblem {
+    std::string Text;
+};
+
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
-    throw BlockError(where + ": " + what);
+    throw JsonProblem{where + ": " + what};
 }
 
 std::string Shown(const json& value) {
@@ -325,7 +330,9 @@ std::string BlockToJson(const DevicePDB& block) {
     return out + "\n";
 }
 
-void BlockFromJson(std::string_view text, DevicePDB& block, bool raw) {
+namespace {
+
+void ReadBlockJson(std::string_view text, DevicePDB& block, bool raw) {
     json doc;
     try {
         doc = json::parse(text.begin(), text.end());
@@ -333,7 +340,7 @@ void BlockFromJson(std::string_view text, DevicePDB& block, bool raw) {
         // The library's message begins with its own tag; the rest names line and column.
         std::string what = error.what();
         if (const std::size_t tag = what.find("] "); tag != std::string::npos) what = what.substr(tag + 2);
-        throw BlockError("not valid JSON: " + what);
+        throw JsonProblem{"not valid JSON: " + what};
     }
     CheckKeys(doc, "top level", {"format", "headerReal", "createMode", "selectedBoard", "boards"});
     if (doc.contains("format") && doc["format"] != JsonFormatName) {
@@ -356,6 +363,17 @@ void BlockFromJson(std::string_view text, DevicePDB& block, bool raw) {
             ReadBoard(boards[i], "boards[" + std::to_string(i) + "]", block, seen, raw);
         }
     }
+}
+
+} // namespace
+
+Status BlockFromJson(std::string_view text, DevicePDB& block, bool raw) {
+    try {
+        ReadBlockJson(text, block, raw);
+    } catch (const JsonProblem& problem) {
+        return Failure{problem.Text};
+    }
+    return {};
 }
 
 } // namespace korax::tools::pdb

@@ -16,8 +16,8 @@ std::string BlockToJson(const DevicePDB& block);
 
 // Sets every defined field of `block` from the text (factory values where it says nothing) and keeps
 // the rest of its bytes. Unless `raw`, values must be ones the wizard offers for the board's model; with
-// it any value its field can hold is taken, so every block converts back exactly. Throws BlockError,
-// naming where in the text the problem is; the block may then be half-changed.
-void BlockFromJson(std::string_view text, DevicePDB& block, bool raw);
+// it any value its field can hold is taken, so every block converts back exactly. A text it
+// cannot take fails, naming where in the text the problem is; the block may then be half-changed.
+Status BlockFromJson(std::string_view text, DevicePDB& block, bool raw);
 
 } // namespace korax::tools::pdb

@@ -1,0 +1,51 @@
+#pragma once
+// What korax-host is asked to do, and the console it does it on.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Console.h"
+#include "common/Result.h"
+
+namespace korax::tools::host {
+
+// A value written to a tag by name, AtMs milliseconds into the scan.
+struct ScheduledWrite {
+    std::string Name;
+    std::string Value;
+    std::uint32_t AtMs = 0;
+};
+
+// "NAME=VALUE", or "NAME=VALUE@SECONDS" to write it that far into the scan; the reason for anything else.
+Result<ScheduledWrite> ParseWriteOption(std::string_view text);
+
+// A name or value as a person typed it, without the spaces and tabs around it.
+std::string Trimmed(std::string_view text);
+
+struct HostOptions {
+    std::string DriverName;     // empty: korax24.dll (libkorax24.so natively), found as a host finds it
+    std::string BlockPath;      // empty: the driver's factory block (FullPDB)
+    std::string TagPath;        // empty: no scan
+    std::string ScenarioPath;   // board simulator scenario for the port I/O library stand-in
+    double DurationSeconds = 0; // 0: until stopped
+    std::vector<ScheduledWrite> Writes;
+    std::vector<std::string> CheckAddresses; // TagEdAddr on each, before anything else
+    bool Test = false;                       // DLLTestDev
+    bool Edit = false;                       // DLLEdDev, saving the block when accepted
+    bool Live = false;                       // a table redrawn in place instead of one line per change
+    bool TakesInput = false;                 // lines typed while it runs are read
+};
+
+// Where the host's text goes and where typed lines come from. Text is UTF-8 and ends in '\n'.
+struct HostConsole {
+    std::function<void(std::string_view)> Write;
+    std::function<void(std::string_view)> WriteError;     // errors that stop the host; Write when unset
+    std::function<std::optional<std::string>()> ReadLine; // a line typed meanwhile, if any
+    std::function<bool()> StopRequested;
+    std::function<std::optional<TerminalSize>()> Size;
+};
+
+} // namespace korax::tools::host
