@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <set>
 
 #include <nlohmann/json.hpp>
@@ -300,6 +301,17 @@ void ReadBoard(const json& board, const std::string& where, DevicePDB& block, st
     }
 }
 
+// A board name is a length byte and its characters; the bytes after them belong to no field. The factory
+// values write the model's name there, and a shorter name read afterwards leaves part of it behind, so
+// the tails go back to what they were.
+void KeepNameTails(const DevicePDB& given, DevicePDB& block) {
+    for (int n = 0; n < config::BoardCount; ++n) {
+        const std::size_t used = 1u + block.Boards[n].DevName[0];
+        std::memcpy(block.Boards[n].DevName + used, given.Boards[n].DevName + used,
+                    config::DevNameSize - used);
+    }
+}
+
 } // namespace
 
 std::string BlockToJson(const DevicePDB& block) {
@@ -346,6 +358,8 @@ void ReadBlockJson(std::string_view text, DevicePDB& block, bool raw) {
     if (doc.contains("format") && doc["format"] != JsonFormatName) {
         Fail("format", Shown(doc["format"]) + " is not \"" + std::string(JsonFormatName) + "\"");
     }
+    // The bytes no field defines stay as the caller's block holds them (a template, or zeros).
+    const auto given = std::make_unique<DevicePDB>(block);
     config::FillDefaultPDB(block);
     if (doc.contains("headerReal")) block.HeaderReal = ReadHeaderReal(doc["headerReal"], "headerReal");
     if (doc.contains("createMode"))
@@ -363,6 +377,7 @@ void ReadBlockJson(std::string_view text, DevicePDB& block, bool raw) {
             ReadBoard(boards[i], "boards[" + std::to_string(i) + "]", block, seen, raw);
         }
     }
+    KeepNameTails(*given, block);
 }
 
 } // namespace
