@@ -90,7 +90,7 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
         item->TypeIndex = FindTagType(item->TagAddress);
         item->Value = definition->InitialValue;
         item->LastValue = definition->InitialValue;
-        item->Countdown = 5;
+        item->Countdown = TagItem::ForcedReports;
         item->LastReportTick = clock_.TickMs();
         item->OutputImage = 0;
         item->Station = ParseStation(item->TagAddress);

@@ -13,9 +13,14 @@ namespace korax::framework {
 struct PollRequest {
     static constexpr std::uint8_t OneOff = 0x01;      // released after it completes
     static constexpr std::uint8_t ForceReport = 0x40; // its tags are reported after completion
+    static constexpr std::uint8_t PollFlags = 0x02;   // the flags of a polling request
+    static constexpr std::uint8_t WriteFlags = OneOff;
+    // A write is made in state 1 and moves to 2 after a step that ends without a reply; polls start in 2.
+    static constexpr std::uint8_t WriteState = 1;
+    static constexpr std::uint8_t PollState = 2;
 
-    std::uint8_t Flags = 2;
-    std::uint8_t State = 2;
+    std::uint8_t Flags = PollFlags;
+    std::uint8_t State = PollState;
     std::vector<std::int32_t> TagPositions;
     std::string CommandText;
     std::string ReplyText;

@@ -19,10 +19,6 @@ constexpr std::int32_t TestCountdown = 1;
 constexpr std::int32_t TestWeight = 2;
 constexpr float GoodQuality = 0.5f;
 constexpr float LowestQuality = 0.01f; // a failing request is sent at most this much less often
-constexpr std::uint8_t WriteState = 1;
-constexpr std::uint8_t PollState = 2;
-constexpr std::uint8_t PollFlags = 2;
-constexpr std::uint8_t WriteFlags = PollRequest::OneOff;
 
 std::int32_t TickDifference(std::uint32_t later, std::uint32_t earlier) {
     return static_cast<std::int32_t>(later - earlier);
@@ -80,8 +76,8 @@ RequestPtr TBaseDLLObject::MakeRequest(TagItem& tag, PollListType& list, bool wr
 
 RequestPtr TBaseDLLObject::NewRequest(TagItem& tag, bool write) {
     auto request = std::make_unique<PollRequest>();
-    request->Flags = write ? WriteFlags : PollFlags;
-    request->State = write ? WriteState : PollState;
+    request->Flags = write ? PollRequest::WriteFlags : PollRequest::PollFlags;
+    request->State = write ? PollRequest::WriteState : PollRequest::PollState;
     request->TagPositions.push_back(tag.ListIndex);
     request->TypeName = tag.Keyword();
     request->TypeIndex = tag.TypeIndex;
@@ -119,7 +115,7 @@ void TBaseDLLObject::SendRequest(PollRequest&) {
 bool TBaseDLLObject::FinishRequest() {
     PollRequest& current = *CurrentRequest_;
     if (!ReplyReady_) {
-        if (current.State == WriteState) current.State = PollState;
+        if (current.State == PollRequest::WriteState) current.State = PollRequest::PollState;
         return false;
     }
     ElapsedMs_ = 0;

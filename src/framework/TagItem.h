@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/DevicePDB.h"
 #include "framework/Value.h"
 
 namespace korax::framework {
@@ -23,13 +24,17 @@ enum class DataType : std::uint8_t { Real = 0, Boolean = 1, Text = 2 };
 // One registered tag of a driver object. The fields are grouped so the item stays small: a driver
 // object may hold 65,535 of them.
 struct TagItem {
+    // A new tag is reported whenever it is due, changed or not, for its first ForcedReports + 1 reports
+    // (Countdown runs down to 0), so the host sees its value even when it equals the initial one.
+    static constexpr std::int8_t ForcedReports = 5;
+
     std::uint32_t TagId = 0;
     std::int32_t ListIndex = 0;
     std::string TagName;
     std::string TagAddress;
     std::uint8_t DataType = 0;
-    std::int8_t Countdown = 5;
-    std::uint8_t DevKind = 7;
+    std::int8_t Countdown = ForcedReports;
+    std::uint8_t DevKind = config::NoBoard; // until the station names a board
     std::uint8_t Access = 0;
     std::int32_t TypeIndex = -1;
     std::uint32_t ScanInterval = 0;
