@@ -166,6 +166,37 @@ TEST_F(Boards, OutputBytesComposeFromSiblingTags) {
     EXPECT_EQ(bus.log.front(), (Access{'W', 0x22D, 0x14}));
 }
 
+// Points of one output byte written one by one, with every data type a DO tag takes: a point written
+// false clears only its own bit; a real writes the whole byte; a text other than "0" or "1" changes nothing.
+TEST_F(Boards, OutputPointsOfOneByteKeepTheirNeighbours) {
+    Board(0, C300, 0x300);
+    Definitions tags;
+    tags.Add(1, "DO0", 100)
+        .Typed(1)
+        .Add(2, "DO1", 100)
+        .Typed(2)
+        .Add(3, "DO2", 100)
+        .Typed(1)
+        .Add(4, "DO9", 100);
+    ASSERT_TRUE(Start(tags));
+    const struct {
+        std::uint32_t tag;
+        Value value;
+        std::uint32_t port, byte;
+    } writes[] = {
+        {1, Value::Boolean(true), 0x300, 0x01}, {3, Value::Boolean(true), 0x300, 0x05},
+        {2, Value::Text("1"), 0x300, 0x07},     {1, Value::Boolean(false), 0x300, 0x06},
+        {2, Value::Text("x"), 0x300, 0x06},     {2, Value::Text("0"), 0x300, 0x04},
+        {4, Value::Real(0x1A5), 0x301, 0xA5},
+    };
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.value.ToText());
+        ASSERT_TRUE(object.WriteTag(w.tag, w.value));
+        Step();
+        EXPECT_EQ(bus.log, (std::vector<Access>{{'W', w.port, w.byte}, {'W', w.port, w.byte}}));
+    }
+}
+
 TEST_F(Boards, CounterTargetsAndReadings) {
     Board(3, C100, 0x300);
     Definitions tags;

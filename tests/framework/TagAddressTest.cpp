@@ -195,6 +195,7 @@ TEST_F(Validation, FirstFailingCheckEndsTheValidation) {
     ExpectRejected("XYZ1", "指定不存在的标签类型。");
     ExpectRejected("AD5:1", "站号错误，指定的硬件设备旧板卡不存在。");
     ExpectRejected("AD40:1", "站号错误，指定的硬件设备不存在。");
+    ExpectRejected("DI32:0", "站号错误，指定的硬件设备不存在。"); // one past the 32 board entries
     ExpectRejected("AD-3:1", "站号错误，指定的硬件设备不存在。");
     ExpectRejected("ADx:1", "站号错误，指定的硬件设备不存在。");
     ExpectRejected("AD0:x,3", "槽号错误，KRX-A100不存在此标签。");
