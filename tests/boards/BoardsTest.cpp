@@ -197,6 +197,42 @@ TEST_F(Boards, OutputPointsOfOneByteKeepTheirNeighbours) {
     }
 }
 
+// Analog and counter values reach tags of every data type: a real gets the number, a Boolean bit 0 of it
+// (one channel per access), a text the number written out.
+TEST_F(Boards, AnalogAndCounterValuesByDataType) {
+    Board(0, A100, 0x220);
+    Board(3, C100, 0x300);
+    bus.Queue(0x225, {0x00, 0x09});
+    bus.Queue(0x224, {0xAB});
+    Definitions tags;
+    tags.Add(1, "AD0:0", 100).Add(2, "AD0:0", 100).Typed(1).Add(3, "AD0:0", 100).Typed(2);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_EQ(object.PollList().size(), 1u) << "tags of one channel share its request";
+    EXPECT_EQ(object.FindTag(1)->Value.ToDouble(), 0x9AB);
+    EXPECT_TRUE(object.FindTag(2)->Value.ToBool());
+    EXPECT_EQ(object.FindTag(3)->Value.ToText(), "2475");
+
+    korax::boards::CountTarget(3, 1) = 1000;
+    bus.Queue(0x305, {400 % 256, 400 / 256});
+    Definitions counters;
+    counters.Add(1, "COUNT3:1", 100).Typed(1).Add(2, "COUNT3:1", 100).Typed(2);
+    ASSERT_TRUE(Start(counters));
+    EXPECT_FALSE(object.FindTag(1)->Value.ToBool()) << "600 is even";
+    EXPECT_EQ(object.FindTag(2)->Value.ToText(), "600");
+    korax::boards::CountTarget(3, 1) = 0;
+}
+
+// A tag joining a request lowers its interval to the tag's when that is shorter, and never raises it.
+TEST_F(Boards, AJoiningTagLowersTheRequestsInterval) {
+    Board(0, A100, 0x220);
+    Definitions tags;
+    tags.Add(1, "DI3", 500).Add(2, "DI5", 100).Add(3, "DI6", 300).Add(4, "DI9", 100).Add(5, "DI10", 400);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_EQ(object.PollList().size(), 2u);
+    EXPECT_EQ(object.PollList()[0]->Interval, 100u);
+    EXPECT_EQ(object.PollList()[1]->Interval, 100u);
+}
+
 TEST_F(Boards, CounterTargetsAndReadings) {
     Board(3, C100, 0x300);
     Definitions tags;

@@ -146,6 +146,29 @@ TEST_F(DirectPorts, RefusedBoardFailsInitialisationNamingItsPorts) {
     EXPECT_TRUE(ports.touched.empty()) << "no instruction on any port";
 }
 
+std::vector<std::pair<std::uint32_t, std::uint32_t>> libraryWrites;
+void KORAX_PORTLIB_API LibraryOut(std::uint32_t port, std::uint32_t value) {
+    libraryWrites.emplace_back(port, value);
+}
+std::uint32_t KORAX_PORTLIB_API LibraryIn(std::uint32_t port) {
+    return 0xABCD0000u | port; // only the low byte is the port's
+}
+
+// With a port I/O library every transfer goes through it, on any port, and the system is asked nothing.
+TEST(SystemPortBus, APortLibraryTakesEveryTransferAndOnlyItsLowByteCounts) {
+    FakePorts ports;
+    SystemPortBus bus(ports, {});
+    bus.Bind(&LibraryOut, &LibraryIn);
+    std::string reason;
+    EXPECT_TRUE(bus.Acquire(0x300, 8, reason));
+    EXPECT_TRUE(ports.asked.empty());
+    libraryWrites.clear();
+    bus.Write(0x1234, 0x5A);
+    EXPECT_EQ(libraryWrites, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{0x1234, 0x5A}}));
+    EXPECT_EQ(bus.Read(0x01FE), 0xFE);
+    EXPECT_TRUE(ports.touched.empty());
+}
+
 TEST(SystemPortBus, TouchesOnlyGrantedPorts) {
     FakePorts ports;
     SystemPortBus bus(ports, {});
