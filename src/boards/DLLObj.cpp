@@ -87,7 +87,6 @@ bool TCustomDLLObject::LoadPDB(const config::DevicePDB* block) {
 }
 
 bool TCustomDLLObject::AcquireBoardPorts() {
-    bus_.Release(); // what an earlier block asked for
     for (std::int32_t slot = 0; slot < config::BoardCount; ++slot) {
         const config::BoardEntry& entry = PDB().Boards[slot];
         if (!config::IsBoard(entry.DevType)) continue;

@@ -405,6 +405,18 @@ TEST_F(PortLibraryVariant, LibraryWithoutInPortFailsInitialisation) {
     EXPECT_FALSE(PortLibraryLoaded()) << "and released at close";
 }
 
+TEST_F(PortLibraryVariant, LibraryWithoutOutPortFailsInitialisation) {
+    if (*variant_ != "noout") GTEST_SKIP() << "the port I/O library here is not the damaged one";
+    std::optional<std::string> note;
+    EXPECT_FALSE(Start(note));
+    ASSERT_TRUE(note);
+    EXPECT_EQ(*note, "端口操作驱动库内部出错，out_port函数不存在") << "appended to an empty text";
+    EXPECT_EQ(driver->DetectScanTime(), 500);
+    EXPECT_TRUE(PortLibraryLoaded()) << "the handle is kept though a later step failed";
+    EXPECT_EQ(driver->FreeDriver(), 1);
+    EXPECT_FALSE(PortLibraryLoaded()) << "and released at close";
+}
+
 #endif
 
 } // namespace
