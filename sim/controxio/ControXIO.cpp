@@ -6,7 +6,8 @@
 //   - no boards at all (every read gives 0xFF).
 // A scenario with an error is reported on stderr and the library runs without boards, as it would on a
 // machine whose boards are missing.
-// Built with KORAX_SIM_NO_IN_PORT it lacks "in_port", for the tests of a damaged library.
+// Built with KORAX_SIM_NO_IN_PORT it lacks "in_port", with KORAX_SIM_NO_OUT_PORT "out_port", for the
+// tests of a damaged library.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -105,12 +106,14 @@ void LoadScenario() {
 
 extern "C" {
 
+#if !defined(KORAX_SIM_NO_OUT_PORT)
 // The port is zero-extended and only its low 16 bits reach the bus; the value travels in the low 8 bits.
 CONTROXIO_EXPORT void CONTROXIO_API out_port(std::uint32_t port, std::uint32_t value) {
     Shared& state = State();
     const std::lock_guard lock(state.Lock);
     state.Simulator.Write(static_cast<std::uint16_t>(port), static_cast<std::uint8_t>(value));
 }
+#endif
 
 #if !defined(KORAX_SIM_NO_IN_PORT)
 CONTROXIO_EXPORT std::uint32_t CONTROXIO_API in_port(std::uint32_t port) {

@@ -1,6 +1,7 @@
 #include "boards/DLLObj.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "boards/BoardTexts.h"
 #include "boards/ModelTables.h"
@@ -26,6 +27,12 @@ std::pair<std::int32_t, std::int32_t> GroupOf(std::int32_t channel, std::int32_t
 
 std::int32_t BitOf(std::int32_t channel, std::int32_t typeIndex) {
     return channel % GroupSizeOf(typeIndex);
+}
+
+std::string HexPort(std::uint16_t port) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%03X", static_cast<unsigned>(port));
+    return text;
 }
 
 } // namespace
@@ -72,16 +79,32 @@ bool TCustomDLLObject::LoadPortLibrary() {
 
 bool TCustomDLLObject::LoadPDB(const config::DevicePDB* block) {
     if (!LoadPortLibrary()) return false;
-    std::string refused;
-    if (!bus_.Acquire(refused)) {
-        SetsErrEvent(platform::FormatDateTime(Clock().Now()) + std::string(texts::PortLibraryPrefix) +
-                     std::string(texts::PortAccessRefused) + refused);
-        return false;
-    }
     if (!TBaseDLLObject::LoadPDB(block)) return false;
+    if (!AcquireBoardPorts()) return false;
     if (!VendorLibLoaded_) VendorLibLoaded_ = LoadVendorLibrary();
     if (!VendorLibLoaded_) return false;
     return CheckBoards();
+}
+
+bool TCustomDLLObject::AcquireBoardPorts() {
+    for (std::int32_t slot = 0; slot < config::BoardCount; ++slot) {
+        const config::BoardEntry& entry = PDB().Boards[slot];
+        if (!config::IsBoard(entry.DevType)) continue;
+        const PortSpan span = BoardPortSpan(entry.DevType);
+        const auto first = static_cast<std::uint16_t>((entry.BaseAddress & 0xFFFF) + span.First);
+        std::string reason;
+        if (bus_.Acquire(first, span.Count(), reason)) continue;
+        bus_.Release();
+        const auto last = static_cast<std::uint16_t>(first + span.Count() - 1);
+        SetsErrEvent(platform::FormatDateTime(Clock().Now()) + std::string(texts::PortLibraryPrefix) +
+                     std::string(texts::PortAccessRefused) + std::string(texts::RefusedBoard) +
+                     std::to_string(slot) + std::string(texts::RefusedModelOpen) +
+                     std::string(Models[entry.DevType].Name) + std::string(texts::RefusedModelClose) +
+                     std::string(texts::RefusedPorts) + HexPort(first) + "-" + HexPort(last) +
+                     std::string(texts::RefusedReason) + reason);
+        return false;
+    }
+    return true;
 }
 
 bool TCustomDLLObject::CheckBoards() {

@@ -50,6 +50,9 @@ public:
 protected:
     // Closes the object on destruction with the overrides of the most-derived class still in effect.
     void Shutdown();
+    // Asks the bus for the ports of every configured board (given back at close); false with the message
+    // naming the first board refused, and nothing held.
+    bool AcquireBoardPorts();
     // Marks present every configured board that answers its probe; true when there is one.
     bool CheckBoards();
     PortBus& Bus() { return bus_; }

@@ -217,6 +217,42 @@ constexpr std::uint32_t PortSpan(std::uint8_t model) {
 // Counter control bytes by channel: 0x30, 0x70, 0xB0; any other channel 0x00.
 inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {0x30, 0x70, 0xB0};
 
+// The ports a board occupies, as offsets from its base address: from the lowest register any of its
+// channels uses to the highest. The system is asked for exactly these before direct port access.
+struct PortSpan {
+    std::int32_t First;
+    std::int32_t Last;
+    constexpr std::uint32_t Count() const { return static_cast<std::uint32_t>(Last - First + 1); }
+};
+
+constexpr PortSpan BoardPortSpan(std::uint8_t model) {
+    const PortMap& ports = Models[model].Ports;
+    const auto channels = [&](TagKind kind) { return ModelChannelTable(model, kind) + 1; };
+    const auto groups = [&](TagKind kind) {
+        const std::int32_t size = GroupSizeOf(static_cast<std::int32_t>(kind));
+        return (channels(kind) + size - 1) / size;
+    };
+    PortSpan span{0x10000, -1};
+    const auto cover = [&](std::int32_t first, std::int32_t count, std::int32_t stride) {
+        if (first == NoPort || count <= 0) return;
+        span.First = first < span.First ? first : span.First;
+        const std::int32_t last = first + stride * (count - 1);
+        span.Last = last > span.Last ? last : span.Last;
+    };
+    const std::int32_t ad = channels(TagKind::AD) > 0 ? 1 : 0;
+    const std::int32_t counters = channels(TagKind::Count);
+    cover(ports.DiByte, groups(TagKind::DI), 1);
+    cover(ports.DoByte, groups(TagKind::DO), 1);
+    for (const std::int32_t reg :
+         {ports.AdLow, ports.AdStatus, ports.AdGain, ports.AdChannel, ports.AdMode, ports.AdStart})
+        cover(reg, ad, 1);
+    cover(ports.DaLow, channels(TagKind::DA), DaPortsPerChannel);
+    cover(ports.DaHigh, channels(TagKind::DA), DaPortsPerChannel);
+    cover(ports.CounterControl, counters > 0 ? 1 : 0, 1);
+    cover(ports.CounterData, counters, 1);
+    return span;
+}
+
 static_assert(ModelChannelTable(0, TagKind::AD) == 15 && ModelChannelTable(1, TagKind::AD) == 31);
 static_assert(ModelChannelTable(0, TagKind::DA) == 1 && ModelChannelTable(2, TagKind::DA) == 5);
 static_assert(ModelChannelTable(3, TagKind::Count) == 2 && ModelChannelTable(6, TagKind::DI) == 31);

@@ -1,30 +1,16 @@
 #include "boards/PortAccess.h"
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 
 #include "boards/BoardTexts.h"
 #include "platform/System.h"
-
-#if !defined(_WIN32) && (defined(__i386__) || defined(__x86_64__))
-#include <sys/io.h>
-#define KORAX_HAS_IOPERM 1
-#endif
 
 namespace korax::boards {
 
 namespace {
 
-#if !defined(_WIN32)
-// Where boards are configured from (0x200..0x3F0) plus the highest register offset.
-constexpr unsigned long FirstBoardPort = 0x200;
-constexpr unsigned long BoardPortSpan = 0x200 + 0x10;
-// A port I/O library beside the driver stands in for the hardware (the board simulator, for tests and
-// demonstrations); without one the ports are reached directly.
-constexpr std::string_view NativePortLibrary = "libControXIO.so";
-#endif
-
-constexpr std::uint8_t FloatingBus = 0xFF; // what an unreachable port reads as
+constexpr std::uint8_t FloatingBus = 0xFF;   // what an unreachable port reads as
+constexpr std::uint32_t PortSpace = 0x10000; // 16-bit port numbers
 
 } // namespace
 
@@ -35,18 +21,18 @@ bool PortLibraryRequired() {
 }
 
 void SystemPortBus::Write(std::uint16_t port, std::uint8_t value) {
-    // Without the library or granted direct access, nothing may touch a port: on a protected system the
-    // instruction would end the host process.
+    // Without the library, only a port the system granted may see an instruction: on a protected system
+    // any other would end the host process.
     if (out_ != nullptr) {
         out_(port, value);
-    } else if (direct_) {
-        platform::PortOut(port, value);
+    } else if (Granted(port)) {
+        ports_.Out(port, value);
     }
 }
 
 std::uint8_t SystemPortBus::Read(std::uint16_t port) {
     if (in_ != nullptr) return static_cast<std::uint8_t>(in_(port) & 0xFF);
-    if (direct_) return platform::PortIn(port);
+    if (Granted(port)) return ports_.In(port);
     return FloatingBus;
 }
 
@@ -58,47 +44,40 @@ void SystemPortBus::Delay(std::uint32_t units) {
     }
 }
 
-bool SystemPortBus::Acquire(std::string& failure) {
-#if defined(_WIN32)
-    static_cast<void>(failure);
-    direct_ = !PortLibraryRequired();
-    return true;
-#else
-    if (out_ == nullptr) {
-        ownLibrary_ = platform::DynamicLibrary::Load(NativePortLibrary);
+bool SystemPortBus::Acquire(std::uint16_t first, std::uint32_t count, std::string& failure) {
+    if (out_ == nullptr && !portLibrary_.empty() && !ownLibrary_.Loaded()) {
+        ownLibrary_ = platform::DynamicLibrary::Load(portLibrary_);
         auto* out = reinterpret_cast<OutPortProc>(ownLibrary_.Symbol(texts::OutPortEntry));
         auto* in = reinterpret_cast<InPortProc>(ownLibrary_.Symbol(texts::InPortEntry));
         if (out != nullptr && in != nullptr) {
             Bind(out, in);
-            return true;
+        } else {
+            ownLibrary_.Free();
         }
-        ownLibrary_.Free();
     }
-    if (out_ != nullptr) return true;
-#if defined(KORAX_HAS_IOPERM)
-    if (ioperm(FirstBoardPort, BoardPortSpan, 1) == 0) {
-        direct_ = true;
-        return true;
-    }
-    failure = std::strerror(errno);
-#else
-    failure = std::strerror(ENOSYS);
-#endif
-    return false;
-#endif
+    if (out_ != nullptr) return true; // the library does every transfer
+    // Port numbers are 16-bit: a range running past 0xFFFF continues at 0.
+    const std::uint32_t head = std::min(count, PortSpace - first);
+    if (!GrantPiece(first, head, failure)) return false;
+    return head == count || GrantPiece(0, count - head, failure);
+}
+
+bool SystemPortBus::GrantPiece(std::uint16_t first, std::uint32_t count, std::string& failure) {
+    if (count == 0) return true;
+    if (!ports_.Grant(first, count, failure)) return false;
+    held_.emplace_back(first, count);
+    for (std::uint32_t port = first; port < first + count; ++port) granted_.set(port);
+    return true;
 }
 
 void SystemPortBus::Release() {
-#if !defined(_WIN32)
+    for (const auto& [first, count] : held_) ports_.Revoke(first, count);
+    held_.clear();
+    granted_.reset();
     if (ownLibrary_.Loaded()) {
         Bind(nullptr, nullptr);
         ownLibrary_.Free();
     }
-#if defined(KORAX_HAS_IOPERM)
-    if (direct_) ioperm(FirstBoardPort, BoardPortSpan, 0);
-#endif
-#endif
-    direct_ = false;
 }
 
 } // namespace korax::boards

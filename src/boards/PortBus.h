@@ -13,12 +13,15 @@ public:
     virtual std::uint8_t Read(std::uint16_t port) = 0;
     // Busy-waits the given number of delay units between register accesses.
     virtual void Delay(std::uint32_t units) = 0;
-    // Asks for access to the ports before the first transfer; false with a reason when refused.
-    virtual bool Acquire(std::string& failure) {
+    // Asks for access to ports first..first+count-1 (16-bit: the range may wrap past 0xFFFF to 0) before
+    // the first transfer; false with a reason when refused.
+    virtual bool Acquire(std::uint16_t first, std::uint32_t count, std::string& failure) {
+        static_cast<void>(first);
+        static_cast<void>(count);
         static_cast<void>(failure);
         return true;
     }
-    // Gives up what Acquire obtained.
+    // Gives up everything Acquire obtained.
     virtual void Release() {}
 };
 

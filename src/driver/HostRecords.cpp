@@ -87,7 +87,7 @@ Value ReadInitialValue(const HostTagDef& record) {
     case VariantType::Null:
         break;
     }
-    // Anything else, by-reference values included, is no initial value.
+    // Anything else, by-reference values included, is not decoded (ReadTagDefinition tells it from none).
     return {};
 }
 
@@ -136,6 +136,9 @@ framework::TagDefinition ReadTagDefinition(const HostTagDef& record) {
     definition.DataType = record.DataType;
     definition.ScanInterval = record.ScanInterval;
     definition.InitialValue = ReadInitialValue(record);
+    const auto type = static_cast<VariantType>(record.InitialType);
+    definition.InitialUndecoded =
+        definition.InitialValue.IsEmpty() && type != VariantType::Empty && type != VariantType::Null;
     return definition;
 }
 

@@ -61,14 +61,15 @@ enum class VariantType : std::uint16_t {
 inline constexpr std::uint16_t VariantByRef = 0x4000;
 
 // Reads a host record into the driver's definition. Name and address stop at their first zero byte or
-// at the end of their field; an initial value the driver cannot use counts as none.
+// at the end of their field. Only type codes 0 (empty) and 1 (null) mean "no initial value"; any other
+// code the driver cannot decode marks the definition's initial value as undecoded.
 framework::TagDefinition ReadTagDefinition(const HostTagDef& record);
 
 // A zero-terminated 8-bit string of the host, copied; at most 65,535 characters are read, so a string
 // without its terminator cannot run through memory. Nil reads as empty.
 std::string ReadHostString(const char* text);
 
-// The initial value alone (empty for none).
+// The initial value alone (empty for none and for a value the driver does not decode).
 framework::Value ReadInitialValue(const HostTagDef& record);
 
 // Fills a value record for the host. A text goes through the shared memory manager (nil when empty);

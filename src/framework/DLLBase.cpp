@@ -102,17 +102,19 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
         item->Slot = ParseSlot(item->TagAddress, item->DevKind);
         if (const TagType* type = TagTypeAt(item->TypeIndex)) item->Access = type->Access;
         if (definition->InitialValue.IsEmpty()) {
+            // Only a tag without any initial value takes bit 1 in place of its address's bit.
+            const bool none = !definition->InitialUndecoded;
             switch (static_cast<framework::DataType>(item->DataType)) {
             case DataType::Real:
                 item->Value = Value::Real(0.0);
-                item->Bit = 1;
+                if (none) item->Bit = 1;
                 break;
             case DataType::Boolean:
                 item->Value = Value::Boolean(false);
                 break;
             case DataType::Text:
                 item->Value = Value::Text({});
-                item->Bit = 1;
+                if (none) item->Bit = 1;
                 break;
             }
         }

@@ -144,6 +144,7 @@ public:
     double ConsecutiveFails() const { return ConsecutiveFails_; }
     std::int32_t LastCycleMs() const { return LastCycleMs_; }
     std::int32_t RequestIndex() const { return RequestIndex_; }
+    std::int32_t ElapsedMs() const { return ElapsedMs_; }
     bool ReplyReady() const { return ReplyReady_; }
 
 protected:

@@ -15,7 +15,11 @@ struct TagDefinition {
     std::string Address; // up to 64 characters
     std::uint8_t DataType = 0;
     std::uint32_t ScanInterval = 0;
-    Value InitialValue; // empty: none given
+    Value InitialValue; // empty: none given, unless InitialUndecoded
+    // The host gave an initial value in a form the driver does not decode (an error code, a decimal, a
+    // reference, an array, a string without text): the data type's default value stands in, but unlike
+    // a tag without an initial value the tag keeps the bit its address gives.
+    bool InitialUndecoded = false;
 };
 
 // Tag data types, the same codes in every host record.

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace korax::platform {
@@ -10,9 +11,10 @@ bool IsNtPlatform();
 // A modal message box with the GBK text and one OK button, titled "Confirm".
 void ShowConfirmMessage(std::string_view gbkText);
 
-// Raw processor port instructions (x86 out/in). Only meaningful where the process may touch ports.
-void PortOut(std::uint16_t port, std::uint8_t value);
-std::uint8_t PortIn(std::uint16_t port);
+// The system's leave for this thread to execute port instructions on first..first+count-1 (no wrap past
+// 0xFFFF), counted per port; false with the system's reason. Used by SystemPortIo (PortIo.h) only.
+bool GrantPortAccess(std::uint16_t first, std::uint32_t count, std::string& reason);
+void RevokePortAccess(std::uint16_t first, std::uint32_t count);
 
 // Monotonic high-resolution counter and its frequency (ticks per second), for fixed busy-waits.
 std::uint64_t PerformanceCounter();

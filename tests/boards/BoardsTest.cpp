@@ -171,6 +171,73 @@ TEST_F(Boards, OutputBytesComposeFromSiblingTags) {
     EXPECT_EQ(bus.log.front(), (Access{'W', 0x22D, 0x14}));
 }
 
+// Points of one output byte written one by one, with every data type a DO tag takes: a point written
+// false clears only its own bit; a real writes the whole byte; a text other than "0" or "1" changes nothing.
+TEST_F(Boards, OutputPointsOfOneByteKeepTheirNeighbours) {
+    Board(0, C300, 0x300);
+    Definitions tags;
+    tags.Add(1, "DO0", 100)
+        .Typed(1)
+        .Add(2, "DO1", 100)
+        .Typed(2)
+        .Add(3, "DO2", 100)
+        .Typed(1)
+        .Add(4, "DO9", 100);
+    ASSERT_TRUE(Start(tags));
+    const struct {
+        std::uint32_t tag;
+        Value value;
+        std::uint32_t port, byte;
+    } writes[] = {
+        {1, Value::Boolean(true), 0x300, 0x01}, {3, Value::Boolean(true), 0x300, 0x05},
+        {2, Value::Text("1"), 0x300, 0x07},     {1, Value::Boolean(false), 0x300, 0x06},
+        {2, Value::Text("x"), 0x300, 0x06},     {2, Value::Text("0"), 0x300, 0x04},
+        {4, Value::Real(0x1A5), 0x301, 0xA5},
+    };
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.value.ToText());
+        ASSERT_TRUE(object.WriteTag(w.tag, w.value));
+        Step();
+        EXPECT_EQ(bus.log, (std::vector<Access>{{'W', w.port, w.byte}, {'W', w.port, w.byte}}));
+    }
+}
+
+// Analog and counter values reach tags of every data type: a real gets the number, a Boolean bit 0 of it
+// (one channel per access), a text the number written out.
+TEST_F(Boards, AnalogAndCounterValuesByDataType) {
+    Board(0, A100, 0x220);
+    Board(3, C100, 0x300);
+    bus.Queue(0x225, {0x00, 0x09});
+    bus.Queue(0x224, {0xAB});
+    Definitions tags;
+    tags.Add(1, "AD0:0", 100).Add(2, "AD0:0", 100).Typed(1).Add(3, "AD0:0", 100).Typed(2);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_EQ(object.PollList().size(), 1u) << "tags of one channel share its request";
+    EXPECT_EQ(object.FindTag(1)->Value.ToDouble(), 0x9AB);
+    EXPECT_TRUE(object.FindTag(2)->Value.ToBool());
+    EXPECT_EQ(object.FindTag(3)->Value.ToText(), "2475");
+
+    korax::boards::CountTarget(3, 1) = 1000;
+    bus.Queue(0x305, {400 % 256, 400 / 256});
+    Definitions counters;
+    counters.Add(1, "COUNT3:1", 100).Typed(1).Add(2, "COUNT3:1", 100).Typed(2);
+    ASSERT_TRUE(Start(counters));
+    EXPECT_FALSE(object.FindTag(1)->Value.ToBool()) << "600 is even";
+    EXPECT_EQ(object.FindTag(2)->Value.ToText(), "600");
+    korax::boards::CountTarget(3, 1) = 0;
+}
+
+// A tag joining a request lowers its interval to the tag's when that is shorter, and never raises it.
+TEST_F(Boards, AJoiningTagLowersTheRequestsInterval) {
+    Board(0, A100, 0x220);
+    Definitions tags;
+    tags.Add(1, "DI3", 500).Add(2, "DI5", 100).Add(3, "DI6", 300).Add(4, "DI9", 100).Add(5, "DI10", 400);
+    ASSERT_TRUE(Start(tags));
+    ASSERT_EQ(object.PollList().size(), 2u);
+    EXPECT_EQ(object.PollList()[0]->Interval, 100u);
+    EXPECT_EQ(object.PollList()[1]->Interval, 100u);
+}
+
 TEST_F(Boards, CounterTargetsAndReadings) {
     Board(3, C100, 0x300);
     Definitions tags;

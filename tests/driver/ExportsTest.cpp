@@ -46,6 +46,27 @@ TEST_F(Exports, APendingMessageIsHandedOutOnce) {
     EXPECT_TRUE(library::Current()->sErrEvent().empty());
 }
 
+// The time-out message a scan step leaves is handed out by whichever export comes first, once.
+TEST_F(Exports, APendingTimeoutLeavesThroughOnDataReadAndOnDataWrite) {
+    const std::string timeout = "通讯超时错，期待设备应答";
+    std::vector<TagValueRec> records(2);
+    std::int32_t count = -1;
+    char* message = nullptr;
+    library::Current()->SetsErrEvent(timeout);
+    EXPECT_EQ(OnDataRead(&count, records.data(), &message), 1);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(Take(message), timeout);
+    EXPECT_EQ(OnDataRead(&count, records.data(), &message), 1);
+    EXPECT_EQ(Take(message), std::nullopt);
+
+    library::Current()->SetsErrEvent(timeout);
+    records[0] = TagValueRec{};
+    EXPECT_EQ(OnDataWrite(1, records.data(), &message), 0) << "no tag 0 to write";
+    EXPECT_EQ(Take(message), timeout);
+    EXPECT_EQ(OnDataWrite(1, records.data(), &message), 0);
+    EXPECT_EQ(Take(message), std::nullopt);
+}
+
 TEST_F(Exports, WriteLogSwitchesLoggingOnlyWithAPendingMessage) {
     auto* object = library::Current();
     char* message = nullptr;

@@ -165,6 +165,32 @@ TEST(HostRecords, UnusableInitialValuesCountAsNone) {
     EXPECT_EQ(def.InitialValue.ToInteger(), 7);
 }
 
+// Only "empty" and "null" mean no initial value; every other code the driver does not decode is an
+// initial value given in a form it cannot read.
+TEST(HostRecords, UndecodedInitialValuesAreToldFromNone) {
+    const std::pair<std::uint16_t, bool> cases[] = {
+        {0, false},
+        {1, false},
+        {3, false},
+        {5, false},
+        {11, false},
+        {10, true} /* error */,
+        {14, true} /* decimal */,
+        {0x4003, true},
+        {0x2005, true} /* array */,
+        {8, true} /* wide string, nil */,
+        {0x100, true} /* nil */,
+        {0x0FFF, true},
+    };
+    for (const auto& [type, undecoded] : cases) {
+        auto record = Record();
+        record->InitialType = type;
+        const auto def = ReadTagDefinition(*record);
+        EXPECT_EQ(def.InitialUndecoded, undecoded) << std::hex << type;
+        EXPECT_EQ(def.InitialValue.IsEmpty(), undecoded || type < 2) << std::hex << type;
+    }
+}
+
 namespace {
 
 // A record whose every byte is 0xAB, so untouched bytes show.

@@ -9,7 +9,6 @@
 
 #include "config/DevicePDB.h"
 #include "framework/DLLBase.h"
-#include "framework/FrameworkTexts.h"
 #include "platform/Event.h"
 #include "support/FakeClock.h"
 #include "support/TagDefinitions.h"
@@ -204,7 +203,7 @@ TEST_F(ScanCycle, SpecialTagsShowAndSwitchTheirStates) {
     ASSERT_TRUE(Start(tags));
     EXPECT_TRUE(board.EnLog()) << "registering ENLOG turns logging on";
     board.ScanStep();
-    EXPECT_EQ(board.FindTag(4)->Value.ToText(), std::string(texts::LinkNormal));
+    EXPECT_EQ(board.FindTag(4)->Value.ToText(), "通信线路正常");
 
     EXPECT_TRUE(board.WriteTag(2, Value::Boolean(false)));
     EXPECT_FALSE(board.CommLinkState());
@@ -263,7 +262,9 @@ TEST_F(ScanCycle, ElevenTimeoutsInARowRaiseTheAlarmAndAReplyEndsTheRun) {
     for (int i = 1; i <= 12; ++i) {
         clock.Advance(51);
         board.ScanStep();
-        EXPECT_EQ(board.sErrEvent(), std::string(i <= 10 ? texts::Timeout : texts::SeriousFault)) << i;
+        EXPECT_EQ(board.sErrEvent(),
+                  (i <= 10 ? "通讯超时错，期待设备应答" : "严重故障：连续通讯失败，请检查线路和设备"))
+            << i;
         EXPECT_EQ(alarm.Signalled(), i >= 11) << i;
     }
     EXPECT_EQ(board.ConsecutiveFails(), 12);
@@ -282,9 +283,9 @@ TEST_F(ScanCycle, TheFirstStatisticsLineShowsAFullFailureRate) {
     ASSERT_TRUE(Start(tags));
     board.ScanStep();
     const std::string line = board.DevMsg();
-    const std::string rate = std::string(texts::FailureRate) + "100%";
-    const std::string fails = std::string(texts::ConsecutiveTimeouts) + "0";
-    const std::string reset = std::string(texts::LastReset) + "45000.123456789";
+    const std::string rate = std::string("通讯失败率=100%");
+    const std::string fails = std::string("连续通讯超时错误计数=0");
+    const std::string reset = std::string("上一次系统通信复位的时间=45000.123456789");
     const auto pad = [](const std::string& s) { return std::string(32 - s.size(), ' ') + s; };
     EXPECT_EQ(line, korax::platform::FormatDateTime(clock.now) + " " + pad(rate) + " " + pad(fails) + " " +
                         std::string(reset) + " \r\n")
@@ -387,6 +388,158 @@ TEST_F(ScanCycle, TickWrapAroundKeepsTagsDue) {
     ASSERT_TRUE(Start(tags));
     clock.Advance(0x200); // past 2^32
     EXPECT_EQ(Step(board).size(), 1u);
+}
+
+// The reply time-out is exceeded only past 50 ms: a reply due at exactly 50 ms is still awaited.
+TEST_F(ScanCycle, TimeoutStartsPastFiftyMilliseconds) {
+    Definitions tags;
+    tags.Add(1, "AD0", 100);
+    board.answers = false;
+    ASSERT_TRUE(Start(tags));
+    clock.Advance(50);
+    EXPECT_FALSE(board.ScanStep());
+    EXPECT_EQ(board.FailCount(), 0);
+    EXPECT_EQ(board.sErrEvent(), "");
+    EXPECT_EQ(board.ElapsedMs(), 50);
+    clock.Advance(1);
+    board.ScanStep();
+    EXPECT_EQ(board.FailCount(), 1);
+    EXPECT_EQ(board.sErrEvent(), "通讯超时错，期待设备应答");
+}
+
+// Every time-out halves the quality and the next completion waits Weight / Quality selections, at most
+// 100 x Weight: the quality never counts below 0.01.
+TEST_F(ScanCycle, BackOffStopsAtAHundredTimesTheWeight) {
+    Definitions tags;
+    tags.Add(1, "AD0", 100).Add(2, "AD1", 200);
+    board.answers = false;
+    ASSERT_TRUE(Start(tags));
+    const PollRequest& slow = *board.PollList()[1];
+    ASSERT_EQ(slow.Weight, 2);
+    std::vector<std::int32_t> countdowns;
+    for (int i = 0; i < 2000 && countdowns.size() < 8; ++i) {
+        clock.Advance(51);
+        board.finished.clear();
+        board.ScanStep();
+        if (!board.finished.empty() && board.finished.back().first == &slow)
+            countdowns.push_back(board.finished.back().second);
+    }
+    EXPECT_EQ(countdowns, (std::vector<std::int32_t>{2, 8, 16, 32, 64, 128, 200, 200}));
+}
+
+// Weights 1, 2 and 4: the fast request runs most, the slow ones are skipped by their countdowns.
+TEST_F(ScanCycle, NextRequestFollowsTheWeights) {
+    Definitions tags;
+    tags.Add(1, "AD0", 100).Add(2, "AD1", 200).Add(3, "AD2", 400);
+    ASSERT_TRUE(Start(tags));
+    std::vector<std::int32_t> order;
+    for (int i = 0; i < 10; ++i) {
+        board.ScanStep();
+        order.push_back(board.RequestIndex());
+    }
+    EXPECT_EQ(order, (std::vector<std::int32_t>{0, 0, 1, 0, 2, 0, 1, 0, 0, 1}));
+}
+
+TEST_F(ScanCycle, OfEqualIntervalsTheFirstRequestIsTheFastest) {
+    Definitions tags;
+    tags.Add(1, "AD0", 100).Add(2, "AD1", 100).Add(3, "AD2", 100);
+    ASSERT_TRUE(Start(tags));
+    EXPECT_EQ(board.FastestRequest(), 0);
+}
+
+// One request: every selection passes the fastest, so every step ends a poll cycle.
+TEST_F(ScanCycle, PollCycleStatisticsKeepLastMinMaxAndRunningMean) {
+    Definitions tags;
+    tags.Add(1, "AD0", 100);
+    ASSERT_TRUE(Start(tags));
+    const struct {
+        std::uint32_t ms;
+        double min, max, mean;
+    } cycles[] = {
+        {10, 10, 10, 10}, {30, 10, 30, 30}, {20, 10, 30, 20}, {40, 10, 40, 30}, {25, 10, 40, 85.0 / 3}};
+    for (const auto& c : cycles) {
+        SCOPED_TRACE(c.ms);
+        clock.Advance(c.ms);
+        board.ScanStep();
+        EXPECT_EQ(board.LastCycleMs(), static_cast<std::int32_t>(c.ms));
+        EXPECT_DOUBLE_EQ(board.MinCycleMs(), c.min);
+        EXPECT_DOUBLE_EQ(board.MaxCycleMs(), c.max);
+        EXPECT_DOUBLE_EQ(board.AvgCycleMs(), c.mean);
+    }
+}
+
+TEST_F(ScanCycle, StatisticsLineShowsPartialFailureRatesAndTheRunOfTimeouts) {
+    Definitions tags;
+    tags.Add(1, "AD0", 100);
+    clock.now = 45000.5;
+    ASSERT_TRUE(Start(tags));
+    board.answers = false;
+    board.ScanStep(); // the first request answered: 100% while nothing was counted yet
+    const struct {
+        const char* rate;
+        const char* run;
+    } lines[] = {{"0", "1"}, {"50", "2"}, {"66.6666666666667", "3"}};
+    for (const auto& line : lines) {
+        clock.Advance(51);
+        board.ScanStep();
+        const std::string rate = std::string("通讯失败率=") + line.rate + "%";
+        const std::string run = std::string("连续通讯超时错误计数=") + line.run;
+        const auto pad = [](const std::string& s) { return std::string(32 - s.size(), ' ') + s; };
+        EXPECT_EQ(board.DevMsg(), korax::platform::FormatDateTime(clock.now) + " " + pad(rate) + " " +
+                                      pad(run) + " 上一次系统通信复位的时间=45000.5 \r\n");
+    }
+}
+
+// A write waits in state 1 until a step passes without its reply, then counts as sent (2).
+TEST_F(ScanCycle, AWriteWithoutReplyMovesFromStateOneToTwo) {
+    Definitions tags;
+    tags.Add(1, "DA0", 100);
+    ASSERT_TRUE(Start(tags));
+    board.answers = false;
+    ASSERT_TRUE(board.WriteTag(1, Value::Real(1)));
+    EXPECT_EQ(board.PendingQueue()->State, 1);
+    board.ScanStep(); // the polled request completes; the write is sent and not answered
+    ASSERT_EQ(board.sent.back(), "DA!");
+    EXPECT_EQ(board.Current().State, 1);
+    board.ScanStep();
+    EXPECT_EQ(board.Current().State, 2);
+}
+
+// Link states shown by string tags, both ways, and the link enable switched off and on again: while it
+// is off a send records no tick, so the time since the last recorded send keeps growing.
+TEST_F(ScanCycle, SpecialTagTextsAndTheLinkEnableSwitchedBack) {
+    Definitions tags;
+    tags.Add(1, "AD0", 100)
+        .Add(2, "ENLOG", 0)
+        .Typed(2)
+        .Add(3, "COMMLINK", 0)
+        .Typed(2)
+        .Add(4, "ENCOMMLINK", 0)
+        .Typed(1);
+    ASSERT_TRUE(Start(tags));
+    board.answers = false;
+    board.ScanStep(); // answered; the next request goes out unanswered
+    EXPECT_EQ(board.FindTag(2)->Value.ToText(), "允许写日志");
+    EXPECT_EQ(board.FindTag(3)->Value.ToText(), "通信线路正常");
+    ASSERT_TRUE(board.WriteTag(2, Value::Boolean(false)));
+    ASSERT_TRUE(board.WriteTag(3, Value::Boolean(false)));
+    ASSERT_TRUE(board.WriteTag(4, Value::Boolean(false)));
+    EXPECT_FALSE(board.FindTag(4)->Value.ToBool());
+    clock.Advance(51);
+    board.ScanStep(); // a time-out: no reply sets the link back
+    EXPECT_EQ(board.FindTag(2)->Value.ToText(), "禁止写日志");
+    EXPECT_EQ(board.FindTag(3)->Value.ToText(), "通信线路故障");
+    clock.Advance(10);
+    board.ScanStep();
+    EXPECT_EQ(board.FailCount(), 2) << "10 ms after the last send, but 61 after the last one recorded";
+    ASSERT_TRUE(board.WriteTag(4, Value::Boolean(true)));
+    EXPECT_TRUE(board.EnCommLinkState());
+    EXPECT_TRUE(board.FindTag(4)->Value.ToBool());
+    board.ScanStep(); // still counted from the old send, then sent with its tick recorded
+    clock.Advance(10);
+    board.ScanStep();
+    EXPECT_EQ(board.ElapsedMs(), 10);
+    EXPECT_EQ(board.FailCount(), 3);
 }
 
 } // namespace

@@ -142,12 +142,13 @@ protected:
     void SetUp() override { ASSERT_TRUE(object.Initialise(block.get(), {})); }
 
     // Adds one tag; returns whether it was accepted.
-    bool Add(std::string address, std::uint8_t dataType = 1) {
+    bool Add(std::string address, std::uint8_t dataType = 1, bool undecodedInitial = false) {
         TagDefinition def;
         def.TagId = 1;
         def.Name = "Tag1";
         def.Address = std::move(address);
         def.DataType = dataType;
+        def.InitialUndecoded = undecodedInitial;
         const TagDefinition* list[] = {&def};
         std::int32_t result = -1;
         object.AddTagList(list, std::span(&result, 1));
@@ -194,6 +195,7 @@ TEST_F(Validation, FirstFailingCheckEndsTheValidation) {
     ExpectRejected("XYZ1", "指定不存在的标签类型。");
     ExpectRejected("AD5:1", "站号错误，指定的硬件设备旧板卡不存在。");
     ExpectRejected("AD40:1", "站号错误，指定的硬件设备不存在。");
+    ExpectRejected("DI32:0", "站号错误，指定的硬件设备不存在。"); // one past the 32 board entries
     ExpectRejected("AD-3:1", "站号错误，指定的硬件设备不存在。");
     ExpectRejected("ADx:1", "站号错误，指定的硬件设备不存在。");
     ExpectRejected("AD0:x,3", "槽号错误，KRX-A100不存在此标签。");
@@ -214,6 +216,22 @@ TEST_F(Validation, RangeChecksReportTheirLimit) {
     ExpectRejected("COUNT3:3", "的通道号超出KRX-C100的最大范围2");
     ExpectRejected("DO5.16", "的位号超出KRX-A100的最大范围15");
     ExpectRejected("DO5.-2", "的位号超出最小范围KRX-A100的最小范围0");
+}
+
+// A real or string tag without an initial value takes bit 1, so its address's bit goes unchecked; one
+// whose initial value the driver could not decode keeps its bit and is checked like any other.
+TEST_F(Validation, OnlyATagWithoutInitialValueSkipsItsBitCheck) {
+    for (const std::uint8_t dataType : {0, 2}) {
+        SCOPED_TRACE(dataType);
+        EXPECT_TRUE(Add("DO5.99", dataType));
+        EXPECT_EQ(object.TagList().back()->Bit, 1);
+        EXPECT_EQ(object.TagList().back()->Value.ToText(), dataType == 0 ? "0" : "");
+        EXPECT_FALSE(Add("DO5.99", dataType, true));
+        EXPECT_EQ(object.DevMsg(), Rejected("DO5.99", "的位号超出KRX-A100的最大范围15"));
+        EXPECT_TRUE(Add("DO5.7", dataType, true));
+        EXPECT_EQ(object.TagList().back()->Bit, 7);
+        EXPECT_EQ(object.TagList().back()->Value.ToText(), dataType == 0 ? "0" : "") << "the type's default";
+    }
 }
 
 TEST_F(Validation, OfSeveralRangeErrorsTheLastCheckedNamesTheReason) {

@@ -327,6 +327,22 @@ TEST_F(DataExchange, ReadTagsAnswersOnlyForTheArray) {
     EXPECT_FALSE(ReportsOf(Scan(2, 200ms), 1).empty()) << "scanning goes on with the reads queued";
 }
 
+// After FreeDriver the object stays in the slot, closed, with no tags: no records, every write skipped
+// (OnDataWrite attempted none, so false), the scan time kept.
+TEST_F(DataExchange, ExportsAfterFreeDriverReportAndWriteNothing) {
+    TagSet tags{{1, "DA0"}, {2, "ENLOG"}};
+    tags.Typed(1, RealType, 0).Typed(2, RealType, 0);
+    ASSERT_TRUE(Initialise(tags));
+    EXPECT_EQ(driver->FreeDriver(), 1);
+    EXPECT_TRUE(Read(2).empty());
+    EXPECT_FALSE(Write({RealRecord(1, 5.0)}));
+    EXPECT_FALSE(Write({RealRecord(2, 0.0)})) << "nor are special tags written";
+    const TagValueRec record = RealRecord(1, 5.0);
+    EXPECT_EQ(driver->WriteTags(1, &record, 0), 0) << "a record of no registered tag is skipped, not refused";
+    EXPECT_TRUE(Read(2).empty());
+    EXPECT_EQ(driver->DetectScanTime(), 10);
+}
+
 TEST_F(DataExchange, AddedTagIsReported) {
     TagSet first{{1, "AD0"}};
     first.Typed(1, RealType, 20);

@@ -122,3 +122,14 @@ TEST(AnalogSettings, RangesShownWhenAddingGoToTheNewBoardOnceTheTabIsLeft) {
     EXPECT_EQ(s.Block().Boards[1].DARange[1], 1);
     EXPECT_EQ(s.Block().Boards[1].DARange[0], 0);
 }
+
+// A model without analog inputs has empty gain lists: the rows kept from its page are stored as -1, the
+// code no gain list holds.
+TEST(AnalogSettings, AModelWithoutGainsStoresMinusOneForTheRowsShown) {
+    BoardSession s;
+    s.Run([](HeadlessView& v, BoardPage&) {
+        v.Pick(Control::DevTypeEd, 2); // KRX-B100
+        v.Click(Control::FinishBtn);
+    });
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(s.Block().Boards[0].ADGain[k], -1) << k;
+}

@@ -1,9 +1,72 @@
 #include "platform/System.h"
 
+#include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
+#if defined(__linux__) && (defined(__i386__) || defined(__x86_64__))
+#include <sys/io.h>
+#define KORAX_HAS_IOPERM 1
+#endif
+
 namespace korax::platform {
+
+namespace {
+
+#if defined(KORAX_HAS_IOPERM)
+// ioperm reaches the ports below this; a range reaching further needs the I/O privilege level (iopl).
+constexpr std::uint32_t IopermPorts = 0x400;
+constexpr int IoplAllPorts = 3;
+
+// Both kinds of leave belong to the calling thread, and several driver objects of one thread may hold the
+// same port: the leave is given back only with its last holder.
+thread_local std::array<std::uint16_t, IopermPorts> iopermHolders{};
+thread_local std::uint32_t ioplHolders = 0;
+
+bool NeedsIopl(std::uint16_t first, std::uint32_t count) {
+    return first + count > IopermPorts;
+}
+#endif
+
+} // namespace
+
+bool GrantPortAccess(std::uint16_t first, std::uint32_t count, std::string& reason) {
+    if (count == 0) return true;
+#if defined(KORAX_HAS_IOPERM)
+    if (NeedsIopl(first, count)) {
+        if (ioplHolders == 0 && iopl(IoplAllPorts) != 0) {
+            reason = std::strerror(errno);
+            return false;
+        }
+        ++ioplHolders;
+        return true;
+    }
+    if (ioperm(first, count, 1) != 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    for (std::uint32_t port = first; port < first + count; ++port) ++iopermHolders[port];
+    return true;
+#else
+    reason = std::strerror(ENOSYS);
+    return false;
+#endif
+}
+
+void RevokePortAccess(std::uint16_t first, std::uint32_t count) {
+    if (count == 0) return;
+#if defined(KORAX_HAS_IOPERM)
+    if (NeedsIopl(first, count)) {
+        if (ioplHolders > 0 && --ioplHolders == 0) iopl(0);
+        return;
+    }
+    for (std::uint32_t port = first; port < first + count; ++port) {
+        if (iopermHolders[port] > 0 && --iopermHolders[port] == 0) ioperm(port, 1, 0);
+    }
+#endif
+}
 
 bool IsNtPlatform() {
     return false;

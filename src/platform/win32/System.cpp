@@ -33,6 +33,14 @@ void ShowConfirmMessage(std::string_view gbkText) {
     MessageBoxW(nullptr, text.c_str(), L"Confirm", MB_OK | MB_ICONQUESTION | MB_TASKMODAL);
 }
 
+// A system other than NT lets every program reach the ports; on NT the port I/O library does every
+// transfer, so no port instruction is executed there.
+bool GrantPortAccess(std::uint16_t, std::uint32_t, std::string&) {
+    return true;
+}
+
+void RevokePortAccess(std::uint16_t, std::uint32_t) {}
+
 std::uint64_t PerformanceCounter() {
     LARGE_INTEGER count;
     QueryPerformanceCounter(&count);
