@@ -117,7 +117,7 @@ protected:
         stem = std::string("pdbtool_") + info->test_suite_name() + "_" + info->name();
     }
     void TearDown() override {
-        for (const char* suffix : {".pdb", ".json", ".out.pdb", ".template.pdb"}) {
+        for (const char* suffix : {".pdb", ".json", ".out.pdb", ".template.pdb", ".back"}) {
             std::error_code ignored;
             std::filesystem::remove(stem + suffix, ignored);
         }
