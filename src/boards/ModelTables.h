@@ -189,31 +189,6 @@ constexpr bool OffersSingleEnded(const Model& model) {
     return model.Gains.SingleEndedInputs != -1;
 }
 
-// How many consecutive ports from its base address a board of this model answers on: one past the highest
-// register it has, per-channel registers counted up to its last channel. Zero for a slot without a board.
-// The wizard keeps these ranges of different boards apart.
-constexpr std::uint32_t PortSpan(std::uint8_t model) {
-    const Model* row = ModelOf(model);
-    if (row == nullptr) return 0;
-    const PortMap& ports = row->Ports;
-    const auto lastChannel = [model](TagKind kind) { return std::max(ModelChannelTable(model, kind), 0); };
-    std::int32_t highest = -1;
-    const auto reach = [&highest](std::int32_t offset, std::int32_t beyond) {
-        if (offset != NoPort) highest = std::max(highest, offset + beyond);
-    };
-    constexpr std::int32_t PointsPerPort = 8;
-    reach(ports.DiByte, lastChannel(TagKind::DI) / PointsPerPort);
-    reach(ports.DoByte, lastChannel(TagKind::DO) / PointsPerPort);
-    for (std::int32_t offset : {ports.AdLow, ports.AdStatus, ports.AdGain, ports.AdChannel, ports.AdMode,
-                                ports.AdStart, ports.CounterControl}) {
-        reach(offset, 0);
-    }
-    reach(ports.DaLow, DaPortsPerChannel * lastChannel(TagKind::DA));
-    reach(ports.DaHigh, DaPortsPerChannel * lastChannel(TagKind::DA));
-    reach(ports.CounterData, lastChannel(TagKind::Count));
-    return static_cast<std::uint32_t>(highest + 1);
-}
-
 // Counter control bytes by channel: 0x30, 0x70, 0xB0; any other channel 0x00.
 inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {0x30, 0x70, 0xB0};
 
@@ -225,7 +200,9 @@ struct PortSpan {
     constexpr std::uint32_t Count() const { return static_cast<std::uint32_t>(Last - First + 1); }
 };
 
+// No ports ({0, -1}) for a slot without a board.
 constexpr PortSpan BoardPortSpan(std::uint8_t model) {
+    if (ModelOf(model) == nullptr) return PortSpan{0, -1};
     const PortMap& ports = Models[model].Ports;
     const auto channels = [&](TagKind kind) { return ModelChannelTable(model, kind) + 1; };
     const auto groups = [&](TagKind kind) {

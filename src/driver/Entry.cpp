@@ -1,4 +1,5 @@
 // Library load and unload, and the per-thread notifications.
+#include "driver/HostAbi.h"
 #include "driver/Library.h"
 
 #if defined(_WIN32)

@@ -67,4 +67,22 @@ inline constexpr std::string_view DriverLibraryName = "libkorax24.so";
 using ManagerGetMem = void*(KORAX_REGISTER*)(std::int32_t size);
 using ManagerFreeMem = std::int32_t(KORAX_REGISTER*)(void* block);
 
+// Runs an export's body so that no exception reaches the host: any failure gives the fallback.
+template <typename Result, typename Body>
+Result guarded(Result fallback, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return fallback;
+    }
+}
+
+template <typename Body>
+void guarded(Body&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
 } // namespace korax::driver

@@ -45,22 +45,4 @@ std::size_t LiveObjects();
 
 } // namespace library
 
-// Runs an export's body so that no exception reaches the host: any failure gives the fallback.
-template <typename Result, typename Body>
-Result guarded(Result fallback, Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return fallback;
-    }
-}
-
-template <typename Body>
-void guarded(Body&& body) noexcept {
-    try {
-        body();
-    } catch (...) {
-    }
-}
-
 } // namespace korax::driver

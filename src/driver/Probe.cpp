@@ -2,7 +2,7 @@
 // object holds, so tests can watch threads and unloads create and destroy them.
 #include <cstdint>
 
-#include "driver/KoraxApi.h"
+#include "driver/HostAbi.h"
 #include "driver/Library.h"
 
 extern "C" KORAX_EXPORT std::int32_t KORAX_API KoraxLiveObjects() {

@@ -163,7 +163,9 @@ void AnalogSettings::KeepVisibleGainPage(int b) {
     const std::span<const boards::GainEntry> gains = GainList(ShownModel(view_));
     for (int k = 0; k < AdRowCount; ++k) {
         const std::int32_t index = view_.Selection(AdRangeList(k));
-        if (index == adShown_[Index(k)]) continue;
+        // A list the user left as it was shown keeps the stored code, even one the model does not offer;
+        // an empty list (a model without gains) gives -1.
+        if (index >= 0 && index == adShown_[Index(k)]) continue;
         const bool listed = index >= 0 && static_cast<std::size_t>(index) < gains.size();
         AdRangeCodes[Slot(b)][Channel(AdPage[Slot(b)], k)] = listed ? gains[Index(index)].Code : -1;
     }

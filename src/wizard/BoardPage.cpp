@@ -15,6 +15,12 @@ namespace {
 constexpr std::int32_t FirstSlot = 0;
 constexpr std::int32_t LastSlot = config::BoardCount - 1;
 
+// How many ports from its base address on a board of a model answers on (none for an unused slot): the
+// wizard keeps these blocks of different boards apart, the gaps below a model's lowest register included.
+std::uint32_t PortsFromBase(std::uint8_t model) {
+    return static_cast<std::uint32_t>(boards::BoardPortSpan(model).Last + 1);
+}
+
 // The base addresses the list offers: 200H, 210H, ... 3F0H; item i stands for FirstBaseAddress + i * step.
 constexpr std::uint32_t FirstBaseAddress = 0x200;
 constexpr std::uint32_t BaseAddressStep = 0x10;
@@ -174,12 +180,12 @@ std::uint32_t BoardPage::ShownBaseAddress() const {
 
 bool BoardPage::PortsFree(int b, std::uint8_t model, std::uint32_t base) const {
     const std::uint64_t first = base;
-    const std::uint64_t end = first + boards::PortSpan(model);
+    const std::uint64_t end = first + PortsFromBase(model);
     for (int other = FirstSlot; other <= LastSlot; ++other) {
         if (other == b || !HoldsBoard(other)) continue;
         const config::BoardEntry& entry = block_.Boards[other];
         const std::uint64_t otherFirst = entry.BaseAddress;
-        const std::uint64_t otherEnd = otherFirst + boards::PortSpan(entry.DevType);
+        const std::uint64_t otherEnd = otherFirst + PortsFromBase(entry.DevType);
         if (first < otherEnd && otherFirst < end) return false;
     }
     return true;
