@@ -23,8 +23,6 @@ constexpr std::uint32_t CounterSettle = 1;
 constexpr std::uint8_t StartConversion = 1;
 constexpr std::uint8_t SingleConversionMode = 1;
 constexpr std::uint32_t DaHighMask = 0x0F;
-constexpr std::int32_t A200GainCodes = 4; // its gain register takes four codes
-constexpr std::uint8_t KindA200 = 1;
 constexpr std::int32_t BitsPerGroup = 8;
 
 std::uint8_t Low(std::uint32_t v) {
@@ -71,7 +69,8 @@ RequestPtr TDLLObject::MakeRequest(TagItem& tag, framework::PollListType& list, 
     if (Is(*request, TagKind::AD) && tag.Channel >= 0 && tag.Channel < config::AdGainCount) {
         std::int32_t code = PDB().Boards[tag.Station].ADGain[tag.Channel];
         code = static_cast<std::int16_t>(code & 0xFFFF);
-        if (tag.DevKind == KindA200) code %= A200GainCodes;
+        if (const Model* model = ModelOf(tag.DevKind); model != nullptr && model->GainCodeModulus > 0)
+            code %= model->GainCodeModulus;
         request->GainCode = static_cast<std::int16_t>(code);
     }
     return request;

@@ -72,21 +72,22 @@ static_assert(sizeof(GainRecord) == 306);
 
 inline constexpr GainEntry NoGain = {-1, {}};
 
-// Port offsets from a board's base address. NoPort marks a register the model does not have.
+// Port offsets from a board's base address; a register a model does not have is NoPort, the default, so a
+// row names only the registers its board has.
 inline constexpr std::int32_t NoPort = -1;
 struct PortMap {
-    std::int32_t DiByte;         // + group (channel div 8), read
-    std::int32_t DoByte;         // + group, written
-    std::int32_t AdLow;          // conversion result, low byte
-    std::int32_t AdStatus;       // status (bit 4 = not ready), then the high nibble
-    std::int32_t AdGain;         // gain code
-    std::int32_t AdChannel;      // channel
-    std::int32_t AdMode;         // mode byte, written before the gain
-    std::int32_t AdStart;        // starts a conversion
-    std::int32_t DaLow;          // + 2 x channel
-    std::int32_t DaHigh;         // + 2 x channel
-    std::int32_t CounterControl; // control byte
-    std::int32_t CounterData;    // + channel
+    std::int32_t DiByte = NoPort;         // + group (channel div 8), read
+    std::int32_t DoByte = NoPort;         // + group, written
+    std::int32_t AdLow = NoPort;          // conversion result, low byte
+    std::int32_t AdStatus = NoPort;       // status (bit 4 = not ready), then the high nibble
+    std::int32_t AdGain = NoPort;         // gain code
+    std::int32_t AdChannel = NoPort;      // channel
+    std::int32_t AdMode = NoPort;         // mode byte, written before the gain
+    std::int32_t AdStart = NoPort;        // starts a conversion
+    std::int32_t DaLow = NoPort;          // + 2 x channel
+    std::int32_t DaHigh = NoPort;         // + 2 x channel
+    std::int32_t CounterControl = NoPort; // control byte
+    std::int32_t CounterData = NoPort;    // + channel
 };
 
 // DA output ranges the wizard offers per channel.
@@ -94,78 +95,105 @@ inline constexpr std::array<std::string_view, 5> DaRangesWide = {"0-5V", "0-10V"
                                                                  "4-20mA"};
 inline constexpr std::array<std::string_view, 2> DaRangesNarrow = {"0-5V", "0-10V"};
 
-struct Model {
-    std::string_view Name;     // as stored in DevName
-    std::string_view ListName; // in the wizard's model list
-    PortMap Ports;
-    GainRecord Gains;
-    std::size_t DaRangeCount; // how many of DaRangesWide the wizard offers
+// The wizard's gain list header of a model: the input wirings it offers (-1: not offered), its channel
+// counts and how many gains its list holds (-1: none).
+struct GainHeader {
+    std::int16_t DifferentialInputs = -1;
+    std::int16_t SingleEndedInputs = -1;
+    std::int16_t DaChannels = -1;
+    std::int16_t DiPoints = -1;
+    std::int16_t DoPoints = -1;
+    std::int16_t Counters = -1;
+    std::int16_t GainCount = -1;
 };
 
-// A gain record from its nine header values and the gain entries in list order; the unused entries are
-// NoGain.
-constexpr GainRecord MakeGains(std::array<std::int16_t, 9> h, std::initializer_list<GainEntry> entries) {
-    GainRecord record{h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7], h[8], {}};
+// A gain record from its header and the gain entries in list order; the unused entries are NoGain.
+constexpr GainRecord MakeGains(GainHeader h, std::initializer_list<GainEntry> entries = {}) {
+    GainRecord record{h.DifferentialInputs, h.SingleEndedInputs,
+                      h.DaChannels,         h.DiPoints,
+                      h.DoPoints,           -1,
+                      h.Counters,           -1,
+                      h.GainCount,          {}};
     std::size_t i = 0;
     for (const GainEntry& entry : entries) record.Gains[i++] = entry;
     for (; i < std::size(record.Gains); ++i) record.Gains[i] = NoGain;
     return record;
 }
 
-// Port maps: DiByte, DoByte, AdLow, AdStatus, AdGain, AdChannel, AdMode, AdStart, DaLow, DaHigh,
-// CounterControl, CounterData. Gain headers: differential, single-ended, DA channels, DI points, DO points,
-// reserved, counters, reserved, gain count.
+struct Model {
+    std::string_view Name;     // as stored in DevName
+    std::string_view ListName; // in the wizard's model list
+    PortMap Ports;
+    GainRecord Gains;
+    std::size_t DaRangeCount = DaRangesNarrow.size(); // how many of DaRangesWide the wizard offers
+    // The board's gain register takes the stored code modulo this (0: the code as stored).
+    std::int32_t GainCodeModulus = 0;
+};
+
 inline constexpr std::array<Model, config::ModelCount> Models = {{
-    {config::texts::ModelNames[0],
-     "KRXA100",
-     {6, 13, 4, 5, 9, 10, 11, 12, 4, 5, 3, 0},
-     MakeGains({8, 16, 2, 16, 16, -1, 1, -1, 9}, {{7, "0-1.25V"},
-                                                  {6, "0-2.5V"},
-                                                  {5, "0-5V"},
-                                                  {4, "0-10V"},
-                                                  {3, "+/-0.625V"},
-                                                  {2, "+/-1.25"},
-                                                  {1, "+/-2.5V"},
-                                                  {0, "+/-5V"},
-                                                  {8, "+/-10V"}}),
-     2},
-    {config::texts::ModelNames[1],
-     "KRXA200",
-     {NoPort, NoPort, 4, 5, 9, 10, NoPort, 12, NoPort, NoPort, NoPort, NoPort},
-     MakeGains({0, 32, -1, -1, -1, -1, -1, -1, 8}, {{3, "0-1.25V"},
-                                                    {2, "0-2.5V"},
-                                                    {1, "0-5V"},
-                                                    {0, "0-10V"},
-                                                    {7, "+/-0.625V"},
-                                                    {6, "+/-1.25V"},
-                                                    {5, "+/-2.5V"},
-                                                    {4, "+/-5V"}}),
-     2},
-    {config::texts::ModelNames[2],
-     "KRXB100",
-     {14, 12, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, 1, 0, NoPort, NoPort},
-     MakeGains({-1, -1, 6, 16, 16, -1, -1, -1, -1}, {}),
-     5},
-    {config::texts::ModelNames[3],
-     "KRXC100",
-     {0, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, 7, 4},
-     MakeGains({-1, -1, -1, 32, 32, -1, 3, -1, -1}, {}),
-     2},
-    {config::texts::ModelNames[4],
-     "KRXC200",
-     {1, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort},
-     MakeGains({-1, -1, -1, 8, 8, -1, -1, -1, -1}, {}),
-     2},
-    {config::texts::ModelNames[5],
-     "KRXC210",
-     {2, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort},
-     MakeGains({-1, -1, -1, 16, 16, -1, -1, -1, -1}, {}),
-     2},
-    {config::texts::ModelNames[6],
-     "KRXC300",
-     {0, 0, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort, NoPort},
-     MakeGains({-1, -1, -1, 32, 32, -1, -1, -1, -1}, {}),
-     2},
+    {.Name = config::texts::ModelNames[0],
+     .ListName = "KRXA100",
+     .Ports = {.DiByte = 6,
+               .DoByte = 13,
+               .AdLow = 4,
+               .AdStatus = 5,
+               .AdGain = 9,
+               .AdChannel = 10,
+               .AdMode = 11,
+               .AdStart = 12,
+               .DaLow = 4,
+               .DaHigh = 5,
+               .CounterControl = 3,
+               .CounterData = 0},
+     .Gains = MakeGains({.DifferentialInputs = 8,
+                         .SingleEndedInputs = 16,
+                         .DaChannels = 2,
+                         .DiPoints = 16,
+                         .DoPoints = 16,
+                         .Counters = 1,
+                         .GainCount = 9},
+                        {{7, "0-1.25V"},
+                         {6, "0-2.5V"},
+                         {5, "0-5V"},
+                         {4, "0-10V"},
+                         {3, "+/-0.625V"},
+                         {2, "+/-1.25"},
+                         {1, "+/-2.5V"},
+                         {0, "+/-5V"},
+                         {8, "+/-10V"}})},
+    {.Name = config::texts::ModelNames[1],
+     .ListName = "KRXA200",
+     .Ports = {.AdLow = 4, .AdStatus = 5, .AdGain = 9, .AdChannel = 10, .AdStart = 12},
+     .Gains = MakeGains({.DifferentialInputs = 0, .SingleEndedInputs = 32, .GainCount = 8}, {{3, "0-1.25V"},
+                                                                                             {2, "0-2.5V"},
+                                                                                             {1, "0-5V"},
+                                                                                             {0, "0-10V"},
+                                                                                             {7, "+/-0.625V"},
+                                                                                             {6, "+/-1.25V"},
+                                                                                             {5, "+/-2.5V"},
+                                                                                             {4, "+/-5V"}}),
+     .GainCodeModulus = 4},
+    {.Name = config::texts::ModelNames[2],
+     .ListName = "KRXB100",
+     .Ports = {.DiByte = 14, .DoByte = 12, .DaLow = 1, .DaHigh = 0},
+     .Gains = MakeGains({.DaChannels = 6, .DiPoints = 16, .DoPoints = 16}),
+     .DaRangeCount = DaRangesWide.size()},
+    {.Name = config::texts::ModelNames[3],
+     .ListName = "KRXC100",
+     .Ports = {.DiByte = 0, .DoByte = 0, .CounterControl = 7, .CounterData = 4},
+     .Gains = MakeGains({.DiPoints = 32, .DoPoints = 32, .Counters = 3})},
+    {.Name = config::texts::ModelNames[4],
+     .ListName = "KRXC200",
+     .Ports = {.DiByte = 1, .DoByte = 0},
+     .Gains = MakeGains({.DiPoints = 8, .DoPoints = 8})},
+    {.Name = config::texts::ModelNames[5],
+     .ListName = "KRXC210",
+     .Ports = {.DiByte = 2, .DoByte = 0},
+     .Gains = MakeGains({.DiPoints = 16, .DoPoints = 16})},
+    {.Name = config::texts::ModelNames[6],
+     .ListName = "KRXC300",
+     .Ports = {.DiByte = 0, .DoByte = 0},
+     .Gains = MakeGains({.DiPoints = 32, .DoPoints = 32})},
 }};
 
 static_assert(Models[1].Gains.Gains[5].Code == 6 && Models[0].Gains.Gains[9].Code == -1);
@@ -189,8 +217,18 @@ constexpr bool OffersSingleEnded(const Model& model) {
     return model.Gains.SingleEndedInputs != -1;
 }
 
-// Counter control bytes by channel: 0x30, 0x70, 0xB0; any other channel 0x00.
-inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {0x30, 0x70, 0xB0};
+// The counter control byte, 8254 style: bits 7..6 select the counter, bits 5..4 the access (3: low byte,
+// then high byte), bits 3..1 the mode (0), bit 0 binary counting (0).
+inline constexpr std::uint8_t CounterLowThenHigh = 0x30;
+inline constexpr std::uint8_t CounterMode0 = 0x00;
+constexpr std::uint8_t CounterControlByte(std::uint8_t counter) {
+    return static_cast<std::uint8_t>(counter << 6 | CounterLowThenHigh | CounterMode0);
+}
+// By channel: 0x30, 0x70, 0xB0; any other channel 0x00.
+inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {
+    CounterControlByte(0), CounterControlByte(1), CounterControlByte(2)};
+static_assert(CounterControlBytes[0] == 0x30 && CounterControlBytes[1] == 0x70 &&
+              CounterControlBytes[2] == 0xB0);
 
 // The ports a board occupies, as offsets from its base address: from the lowest register any of its
 // channels uses to the highest. The system is asked for exactly these before direct port access.
