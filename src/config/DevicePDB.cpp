@@ -10,14 +10,9 @@ namespace korax::config {
 
 namespace {
 
-inline constexpr std::uint32_t DefaultBaseAddress = 0x220;
-inline constexpr std::uint32_t FirstBaseAddress = 0x200;
-inline constexpr std::uint32_t LastBaseAddress = 0x3F0;
-inline constexpr std::uint32_t BaseAddressStep = 0x10;
 inline constexpr auto DefaultBaseAddressIndex =
     static_cast<std::int32_t>((DefaultBaseAddress - FirstBaseAddress) / BaseAddressStep);
 inline constexpr std::size_t ModelNameCompareLength = 32;
-inline constexpr std::int32_t DifferentialMode = 1;
 
 // A run of bytes that CopyPDB carries over. Everything between the runs (padding, SpareArea) belongs to the
 // destination, so the copy is described by what it takes rather than by what it skips.
@@ -127,14 +122,14 @@ std::uint8_t ModelFromName(std::string_view text) {
 }
 
 std::int32_t BaseAddressIndex(std::uint32_t address) {
-    if (address < FirstBaseAddress || address > LastBaseAddress || address % BaseAddressStep != 0) {
+    if (!OnBaseAddressGrid(address)) {
         return DefaultBaseAddressIndex;
     }
     return static_cast<std::int32_t>((address - FirstBaseAddress) / BaseAddressStep);
 }
 
 std::string_view InputModeText(std::int32_t mode) {
-    return mode == DifferentialMode ? texts::Differential : texts::SingleEnded;
+    return mode == WiringCode(InputWiring::Differential) ? texts::Differential : texts::SingleEnded;
 }
 
 } // namespace korax::config

@@ -65,6 +65,22 @@ static_assert(alignof(DevicePDB) == 1, "a host block may sit at any address");
 
 inline constexpr std::int32_t PdbLength = sizeof(DevicePDB);
 
+// The base addresses a board is configured at: 0x200..0x3F0 in steps of 0x10; a new board gets 0x220.
+inline constexpr std::uint32_t FirstBaseAddress = 0x200;
+inline constexpr std::uint32_t LastBaseAddress = 0x3F0;
+inline constexpr std::uint32_t BaseAddressStep = 0x10;
+inline constexpr std::uint32_t DefaultBaseAddress = 0x220;
+inline constexpr int BaseAddressCount = (LastBaseAddress - FirstBaseAddress) / BaseAddressStep + 1;
+constexpr bool OnBaseAddressGrid(std::uint32_t address) {
+    return address >= FirstBaseAddress && address <= LastBaseAddress && address % BaseAddressStep == 0;
+}
+
+// The input wiring of a board, as its InputMode field holds it.
+enum class InputWiring : std::int32_t { SingleEnded = 0, Differential = 1 };
+constexpr std::int32_t WiringCode(InputWiring wiring) {
+    return static_cast<std::int32_t>(wiring);
+}
+
 // Factory defaults (FullPDB). Padding, SpareArea and the DevName tail are left as they are.
 void FillDefaultPDB(DevicePDB& block);
 

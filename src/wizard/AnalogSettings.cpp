@@ -8,7 +8,7 @@ namespace korax::wizard {
 
 namespace {
 
-constexpr std::int32_t DifferentialWiring = 1;
+constexpr std::int32_t DifferentialWiring = config::WiringCode(config::InputWiring::Differential);
 
 struct AdClassRow {
     std::int32_t HighestChannel;

@@ -22,14 +22,14 @@ std::uint32_t PortsFromBase(std::uint8_t model) {
 }
 
 // The base addresses the list offers: 200H, 210H, ... 3F0H; item i stands for FirstBaseAddress + i * step.
-constexpr std::uint32_t FirstBaseAddress = 0x200;
-constexpr std::uint32_t BaseAddressStep = 0x10;
-constexpr int BaseAddressCount = 32;
-constexpr std::uint32_t DefaultBaseAddress = 0x220;
+using config::BaseAddressCount;
+using config::BaseAddressStep;
+using config::DefaultBaseAddress;
+using config::FirstBaseAddress;
 constexpr int NodeAddressDigits = 3;
 
-constexpr std::int32_t SingleEndedWiring = 0;
-constexpr std::int32_t DifferentialWiring = 1;
+constexpr std::int32_t SingleEndedWiring = config::WiringCode(config::InputWiring::SingleEnded);
+constexpr std::int32_t DifferentialWiring = config::WiringCode(config::InputWiring::Differential);
 
 // What the page looks like per wizard mode (indexed by OperationMode).
 struct ModeLook {

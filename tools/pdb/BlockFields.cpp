@@ -14,7 +14,7 @@ namespace {
 constexpr std::string_view NoneName = "none";
 constexpr std::array<std::string_view, 2> WiringLabels = {"single-ended", "differential"};
 constexpr std::array<std::string_view, 2> AdRangeLabels = {"5V", "10V"};
-constexpr std::int32_t Differential = 1;
+constexpr std::int32_t Differential = config::WiringCode(config::InputWiring::Differential);
 
 std::string_view LabelOf(const boards::GainEntry& gain) {
     const char* end = std::find(std::begin(gain.Label), std::end(gain.Label), '\0');
@@ -130,7 +130,7 @@ Status SetModel(BoardEntry& entry, int slot, std::string_view value) {
         entry.BoardNo = slot;
         entry.DevType = config::NoBoard;
         config::SetShortString(entry.DevName, config::DevNameSize, {});
-        entry.BaseAddress = DefaultBase;
+        entry.BaseAddress = config::DefaultBaseAddress;
         entry.InputMode = entry.ADMaxRange = entry.Spare1 = entry.Spare2 = 0;
         std::fill(std::begin(entry.ADGain), std::end(entry.ADGain), 0);
         std::fill(std::begin(entry.DARange), std::end(entry.DARange), 0);
@@ -140,7 +140,7 @@ Status SetModel(BoardEntry& entry, int slot, std::string_view value) {
     entry.DevType = *model;
     entry.BoardNo = slot;
     config::SetShortString(entry.DevName, config::DevNameSize, config::texts::ModelNames[*model]);
-    if (!OnBaseGrid(entry.BaseAddress)) entry.BaseAddress = DefaultBase;
+    if (!OnBaseGrid(entry.BaseAddress)) entry.BaseAddress = config::DefaultBaseAddress;
     if (!changed) return {};
     std::fill(std::begin(entry.ADGain), std::end(entry.ADGain), 0);
     for (std::int32_t& range : entry.DARange) {
@@ -234,7 +234,7 @@ Status SetBoardField(BoardEntry& entry, int slot, std::string_view key, std::str
 } // namespace
 
 bool OnBaseGrid(std::uint32_t address) {
-    return address >= FirstBase && address <= LastBase && address % BaseStep == 0;
+    return config::OnBaseAddressGrid(address);
 }
 
 std::string Hex(std::uint32_t value) {

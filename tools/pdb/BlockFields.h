@@ -17,11 +17,6 @@ namespace korax::tools::pdb {
 using config::BoardEntry;
 using config::DevicePDB;
 
-inline constexpr std::uint32_t FirstBase = 0x200;
-inline constexpr std::uint32_t LastBase = 0x3F0;
-inline constexpr std::uint32_t BaseStep = 0x10;
-inline constexpr std::uint32_t DefaultBase = 0x220;
-
 bool OnBaseGrid(std::uint32_t address);
 std::string Hex(std::uint32_t value);
 
