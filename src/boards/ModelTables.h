@@ -268,6 +268,23 @@ constexpr PortSpan BoardPortSpan(std::uint8_t model) {
     return span;
 }
 
+// The gain record's header states the channel counts the address checks use: every row must agree.
+constexpr bool HeaderMatchesChannels(std::uint8_t model) {
+    const auto count = [model](TagKind kind) {
+        const std::int32_t highest = ModelChannelTable(model, kind);
+        return highest < 0 ? -1 : highest + 1;
+    };
+    const GainRecord& header = Models[model].Gains;
+    return header.DiPoints == count(TagKind::DI) && header.DoPoints == count(TagKind::DO) &&
+           header.DaChannels == count(TagKind::DA) && header.Counters == count(TagKind::Count) &&
+           std::max(header.SingleEndedInputs, header.DifferentialInputs) == count(TagKind::AD);
+}
+static_assert([] {
+    for (std::uint8_t model = 0; model < config::ModelCount; ++model) {
+        if (!HeaderMatchesChannels(model)) return false;
+    }
+    return true;
+}());
 static_assert(ModelChannelTable(0, TagKind::AD) == 15 && ModelChannelTable(1, TagKind::AD) == 31);
 static_assert(ModelChannelTable(0, TagKind::DA) == 1 && ModelChannelTable(2, TagKind::DA) == 5);
 static_assert(ModelChannelTable(3, TagKind::Count) == 2 && ModelChannelTable(6, TagKind::DI) == 31);
