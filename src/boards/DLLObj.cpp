@@ -38,7 +38,7 @@ std::string HexPort(std::uint16_t port) {
 } // namespace
 
 TCustomDLLObject::TCustomDLLObject(platform::Clock& clock, bool firstInstance, PortBus* bus)
-    : TBaseDLLObject(clock, firstInstance), bus_(bus != nullptr ? *bus : systemBus_) {
+    : TBaseDLLObject(clock, firstInstance), Bus_(bus != nullptr ? *bus : SystemBus_) {
     SetEnLog(false);
     VendorLibLoaded_ = false;
 }
@@ -73,7 +73,7 @@ bool TCustomDLLObject::LoadPortLibrary() {
         SetsErrEvent(sErrEvent() + std::string(texts::InPortMissing));
         return false;
     }
-    systemBus_.Bind(OutPortProc_, InPortProc_);
+    SystemBus_.Bind(OutPortProc_, InPortProc_);
     return true;
 }
 
@@ -93,8 +93,8 @@ bool TCustomDLLObject::AcquireBoardPorts() {
         const PortSpan span = BoardPortSpan(entry.DevType);
         const auto first = static_cast<std::uint16_t>((entry.BaseAddress & 0xFFFF) + span.First);
         std::string reason;
-        if (bus_.Acquire(first, span.Count(), reason)) continue;
-        bus_.Release();
+        if (Bus_.Acquire(first, span.Count(), reason)) continue;
+        Bus_.Release();
         const auto last = static_cast<std::uint16_t>(first + span.Count() - 1);
         SetsErrEvent(platform::FormatDateTime(Clock().Now()) + std::string(texts::PortLibraryPrefix) +
                      std::string(texts::PortAccessRefused) + std::string(texts::RefusedBoard) +
@@ -122,12 +122,12 @@ bool TCustomDLLObject::CheckBoards() {
 
 void TCustomDLLObject::CloseDriver() {
     if (PortLib_.Loaded()) {
-        systemBus_.Bind(nullptr, nullptr);
+        SystemBus_.Bind(nullptr, nullptr);
         OutPortProc_ = nullptr;
         InPortProc_ = nullptr;
         PortLib_.Free();
     }
-    bus_.Release();
+    Bus_.Release();
     if (VendorLibLoaded_) {
         VendorLib_.Free();
         VendorLibLoaded_ = false;

@@ -37,8 +37,8 @@ public:
     virtual void DistributeValue(std::uint32_t value, framework::PollRequest& request, std::int32_t channel);
 
     // Byte-wide port access; every register access of the boards goes through these.
-    void WritePort(std::uint16_t port, std::uint8_t value) { bus_.Write(port, value); }
-    std::uint8_t ReadPort(std::uint16_t port) { return bus_.Read(port); }
+    void WritePort(std::uint16_t port, std::uint8_t value) { Bus_.Write(port, value); }
+    std::uint8_t ReadPort(std::uint16_t port) { return Bus_.Read(port); }
     bool LoadPortLibrary();
 
     bool BoardPresent(std::int32_t slot) const {
@@ -55,7 +55,7 @@ protected:
     bool AcquireBoardPorts();
     // Marks present every configured board that answers its probe; true when there is one.
     bool CheckBoards();
-    PortBus& Bus() { return bus_; }
+    PortBus& Bus() { return Bus_; }
 
     bool VendorLibLoaded_ = false;
     platform::DynamicLibrary VendorLib_;
@@ -65,8 +65,8 @@ protected:
     InPortProc InPortProc_ = nullptr;
 
 private:
-    SystemPortBus systemBus_;
-    PortBus& bus_;
+    SystemPortBus SystemBus_;
+    PortBus& Bus_;
 };
 
 } // namespace korax::boards

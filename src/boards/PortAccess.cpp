@@ -23,16 +23,16 @@ bool PortLibraryRequired() {
 void SystemPortBus::Write(std::uint16_t port, std::uint8_t value) {
     // Without the library, only a port the system granted may see an instruction: on a protected system
     // any other would end the host process.
-    if (out_ != nullptr) {
-        out_(port, value);
+    if (Out_ != nullptr) {
+        Out_(port, value);
     } else if (Granted(port)) {
-        ports_.Out(port, value);
+        Ports_.Out(port, value);
     }
 }
 
 std::uint8_t SystemPortBus::Read(std::uint16_t port) {
-    if (in_ != nullptr) return static_cast<std::uint8_t>(in_(port) & 0xFF);
-    if (Granted(port)) return ports_.In(port);
+    if (In_ != nullptr) return static_cast<std::uint8_t>(In_(port) & 0xFF);
+    if (Granted(port)) return Ports_.In(port);
     return FloatingBus;
 }
 
@@ -45,17 +45,17 @@ void SystemPortBus::Delay(std::uint32_t units) {
 }
 
 bool SystemPortBus::Acquire(std::uint16_t first, std::uint32_t count, std::string& failure) {
-    if (out_ == nullptr && !portLibrary_.empty() && !ownLibrary_.Loaded()) {
-        ownLibrary_ = platform::DynamicLibrary::Load(portLibrary_);
-        auto* out = reinterpret_cast<OutPortProc>(ownLibrary_.Symbol(texts::OutPortEntry));
-        auto* in = reinterpret_cast<InPortProc>(ownLibrary_.Symbol(texts::InPortEntry));
+    if (Out_ == nullptr && !PortLibrary_.empty() && !OwnLibrary_.Loaded()) {
+        OwnLibrary_ = platform::DynamicLibrary::Load(PortLibrary_);
+        auto* out = reinterpret_cast<OutPortProc>(OwnLibrary_.Symbol(texts::OutPortEntry));
+        auto* in = reinterpret_cast<InPortProc>(OwnLibrary_.Symbol(texts::InPortEntry));
         if (out != nullptr && in != nullptr) {
             Bind(out, in);
         } else {
-            ownLibrary_.Free();
+            OwnLibrary_.Free();
         }
     }
-    if (out_ != nullptr) return true; // the library does every transfer
+    if (Out_ != nullptr) return true; // the library does every transfer
     // Port numbers are 16-bit: a range running past 0xFFFF continues at 0.
     const std::uint32_t head = std::min(count, PortSpace - first);
     if (!GrantPiece(first, head, failure)) return false;
@@ -64,19 +64,19 @@ bool SystemPortBus::Acquire(std::uint16_t first, std::uint32_t count, std::strin
 
 bool SystemPortBus::GrantPiece(std::uint16_t first, std::uint32_t count, std::string& failure) {
     if (count == 0) return true;
-    if (!ports_.Grant(first, count, failure)) return false;
-    held_.emplace_back(first, count);
-    for (std::uint32_t port = first; port < first + count; ++port) granted_.set(port);
+    if (!Ports_.Grant(first, count, failure)) return false;
+    Held_.emplace_back(first, count);
+    for (std::uint32_t port = first; port < first + count; ++port) Granted_.set(port);
     return true;
 }
 
 void SystemPortBus::Release() {
-    for (const auto& [first, count] : held_) ports_.Revoke(first, count);
-    held_.clear();
-    granted_.reset();
-    if (ownLibrary_.Loaded()) {
+    for (const auto& [first, count] : Held_) Ports_.Revoke(first, count);
+    Held_.clear();
+    Granted_.reset();
+    if (OwnLibrary_.Loaded()) {
         Bind(nullptr, nullptr);
-        ownLibrary_.Free();
+        OwnLibrary_.Free();
     }
 }
 

@@ -44,7 +44,7 @@ public:
     // none).
     explicit SystemPortBus(platform::PortIo& ports = platform::SystemPortIo(),
                            std::string_view portLibrary = NativePortLibrary)
-        : ports_(ports), portLibrary_(portLibrary) {}
+        : Ports_(ports), PortLibrary_(portLibrary) {}
     ~SystemPortBus() override { Release(); }
     SystemPortBus(const SystemPortBus&) = delete;
     SystemPortBus& operator=(const SystemPortBus&) = delete;
@@ -57,21 +57,21 @@ public:
 
     // The entries of the port I/O library the driver object bound (nil: none).
     void Bind(OutPortProc out, InPortProc in) {
-        out_ = out;
-        in_ = in;
+        Out_ = out;
+        In_ = in;
     }
 
 private:
-    bool Granted(std::uint16_t port) const { return granted_.test(port); }
+    bool Granted(std::uint16_t port) const { return Granted_.test(port); }
     bool GrantPiece(std::uint16_t first, std::uint32_t count, std::string& failure);
 
-    platform::PortIo& ports_;
-    std::string_view portLibrary_;
-    OutPortProc out_ = nullptr;
-    InPortProc in_ = nullptr;
-    platform::DynamicLibrary ownLibrary_;                       // a port library this bus loaded itself
-    std::vector<std::pair<std::uint16_t, std::uint32_t>> held_; // ranges the system granted, in order
-    std::bitset<0x10000> granted_;                              // their ports
+    platform::PortIo& Ports_;
+    std::string_view PortLibrary_;
+    OutPortProc Out_ = nullptr;
+    InPortProc In_ = nullptr;
+    platform::DynamicLibrary OwnLibrary_;                       // a port library this bus loaded itself
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> Held_; // ranges the system granted, in order
+    std::bitset<0x10000> Granted_;                              // their ports
 };
 
 } // namespace korax::boards

@@ -20,7 +20,7 @@ constexpr std::int32_t NoStation = 31; // DefaultStation of a block without boar
 } // namespace
 
 TBaseDLLObject::TBaseDLLObject(platform::Clock& clock, bool firstInstance)
-    : FirstInstance_(firstInstance), PDB_(std::make_unique<config::DevicePDB>()), clock_(clock) {}
+    : FirstInstance_(firstInstance), PDB_(std::make_unique<config::DevicePDB>()), Clock_(clock) {}
 
 TBaseDLLObject::~TBaseDLLObject() {
     // Board classes close themselves in their own destructors, where their CloseDriver still dispatches;
@@ -58,7 +58,7 @@ void TBaseDLLObject::StartScan() {
     FailCount_ = 0;
     LastCycleMs_ = 0;
     ConsecutiveFails_ = 0;
-    ResetTime_ = clock_.Now();
+    ResetTime_ = Clock_.Now();
     GroupHead_ = nullptr;
     CurrentRequest_ = nullptr;
     FreeRequests(PendingQueue_);
@@ -68,7 +68,7 @@ void TBaseDLLObject::StartScan() {
     if (!PollList_.empty()) {
         GroupHead_ = CurrentRequest_ = PollList_.front().get();
         SendRequest(*CurrentRequest_);
-        CycleStartTick_ = clock_.TickMs();
+        CycleStartTick_ = Clock_.TickMs();
     }
 }
 
@@ -91,7 +91,7 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
         item->Value = definition->InitialValue;
         item->LastValue = definition->InitialValue;
         item->Countdown = TagItem::ForcedReports;
-        item->LastReportTick = clock_.TickMs();
+        item->LastReportTick = Clock_.TickMs();
         item->OutputImage = 0;
         item->Station = ParseStation(item->TagAddress);
         item->DevKind = item->Station >= 0 && item->Station < config::BoardCount

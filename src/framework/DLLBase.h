@@ -116,7 +116,7 @@ public:
     // Every assignment of a tag's value goes through here, so change detection looks at the tag again.
     void SetTagValue(TagItem& tag, Value value);
 
-    platform::Clock& Clock() { return clock_; }
+    platform::Clock& Clock() { return Clock_; }
 
     // --- state read by the layers above and by tests ---
     bool Active() const { return Active_; }
@@ -242,7 +242,7 @@ protected:
     std::vector<std::int32_t> RequestOfTag_;
 
 private:
-    platform::Clock& clock_;
+    platform::Clock& Clock_;
 };
 
 } // namespace korax::framework

@@ -66,7 +66,7 @@ bool TBaseDLLObject::AccountReply() {
         ElapsedMs_ = 0;
         current.Quality = (current.Quality + 1.0f) / 2.0f;
     } else {
-        ElapsedMs_ = static_cast<std::int32_t>(clock_.TickMs() - SendTick_);
+        ElapsedMs_ = static_cast<std::int32_t>(Clock_.TickMs() - SendTick_);
     }
     if (ElapsedMs_ > ReplyTimeoutMs) {
         ReplyReady_ = true;
@@ -119,7 +119,7 @@ void TBaseDLLObject::WriteStatistics(double failureRate) {
     const std::string fails = std::string(texts::ConsecutiveTimeouts) + FormatGeneral(ConsecutiveFails_);
     const std::string reset = std::string(texts::LastReset) + FormatGeneral(ResetTime_);
     // Widths count bytes (the texts are GBK); a longer field is not cut.
-    std::string line = platform::FormatDateTime(clock_.Now());
+    std::string line = platform::FormatDateTime(Clock_.Now());
     for (const std::string* field : {&rate, &fails, &reset}) {
         line += ' ';
         if (field->size() < StatisticsFieldWidth) line.append(StatisticsFieldWidth - field->size(), ' ');

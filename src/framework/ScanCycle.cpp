@@ -107,7 +107,7 @@ void TBaseDLLObject::CommandText(PollRequest&, TagItem&, std::string&, bool) {}
 
 void TBaseDLLObject::SendRequest(PollRequest&) {
     if (EnCommLinkState_) {
-        SendTick_ = clock_.TickMs();
+        SendTick_ = Clock_.TickMs();
         ElapsedMs_ = 0;
     }
 }
@@ -191,7 +191,7 @@ void TBaseDLLObject::NextRequest() {
     GroupHead_ = CurrentRequest_ = head;
     if (!passedFastest) return;
 
-    const std::uint32_t now = clock_.TickMs();
+    const std::uint32_t now = Clock_.TickMs();
     LastCycleMs_ = TickDifference(now, CycleStartTick_);
     CycleStartTick_ = now;
     if (size > CycleCount_) {
@@ -308,7 +308,7 @@ void TBaseDLLObject::ReleaseHeldReply(std::size_t tagPosition) {
 // assigned since. A due tag whose value equals what the host saw leaves the set until its value is
 // assigned again, which is what keeps a call cheap however many tags are registered.
 void TBaseDLLObject::CollectReports(ReportSink& sink) {
-    const std::uint32_t now = clock_.TickMs();
+    const std::uint32_t now = Clock_.TickMs();
     ReportCandidates_.ForEach([&](std::size_t position) {
         TagItem& tag = *TagList_[position];
         if (now - tag.LastReportTick <= tag.ScanInterval) return; // not due: looked at again next time

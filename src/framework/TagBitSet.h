@@ -12,37 +12,37 @@ namespace korax::framework {
 class TagBitSet {
 public:
     void Clear() {
-        words_.clear();
-        summary_.clear();
-        marked_ = 0;
+        Words_.clear();
+        Summary_.clear();
+        Marked_ = 0;
     }
     void Resize(std::size_t positions) {
-        words_.resize((positions + WordBits - 1) / WordBits, 0);
-        summary_.resize((words_.size() + WordBits - 1) / WordBits, 0);
+        Words_.resize((positions + WordBits - 1) / WordBits, 0);
+        Summary_.resize((Words_.size() + WordBits - 1) / WordBits, 0);
     }
     void Set(std::size_t position) {
         const std::size_t word = position / WordBits;
-        if ((words_[word] & Bit(position)) == 0) ++marked_;
-        words_[word] |= Bit(position);
-        summary_[word / WordBits] |= Bit(word);
+        if ((Words_[word] & Bit(position)) == 0) ++Marked_;
+        Words_[word] |= Bit(position);
+        Summary_[word / WordBits] |= Bit(word);
     }
     void Reset(std::size_t position) {
         const std::size_t word = position / WordBits;
-        if ((words_[word] & Bit(position)) != 0) --marked_;
-        words_[word] &= ~Bit(position);
-        if (words_[word] == 0) summary_[word / WordBits] &= ~Bit(word);
+        if ((Words_[word] & Bit(position)) != 0) --Marked_;
+        Words_[word] &= ~Bit(position);
+        if (Words_[word] == 0) Summary_[word / WordBits] &= ~Bit(word);
     }
-    bool Test(std::size_t position) const { return (words_[position / WordBits] & Bit(position)) != 0; }
+    bool Test(std::size_t position) const { return (Words_[position / WordBits] & Bit(position)) != 0; }
 
     // Calls visit(position) for every marked position in ascending order. visit may reset the position it
     // is given; positions it marks are not visited in this walk.
     template <typename Visit>
     void ForEach(Visit&& visit) {
-        if (marked_ == 0) return;
-        for (std::size_t s = 0; s < summary_.size(); ++s) {
-            for (std::uint64_t words = summary_[s]; words != 0; words &= words - 1) {
+        if (Marked_ == 0) return;
+        for (std::size_t s = 0; s < Summary_.size(); ++s) {
+            for (std::uint64_t words = Summary_[s]; words != 0; words &= words - 1) {
                 const std::size_t word = s * WordBits + static_cast<std::size_t>(std::countr_zero(words));
-                for (std::uint64_t bits = words_[word]; bits != 0; bits &= bits - 1)
+                for (std::uint64_t bits = Words_[word]; bits != 0; bits &= bits - 1)
                     visit(word * WordBits + static_cast<std::size_t>(std::countr_zero(bits)));
             }
         }
@@ -52,9 +52,9 @@ private:
     static constexpr std::size_t WordBits = 64;
     static constexpr std::uint64_t Bit(std::size_t index) { return std::uint64_t{1} << (index % WordBits); }
 
-    std::vector<std::uint64_t> words_;
-    std::vector<std::uint64_t> summary_;
-    std::size_t marked_ = 0;
+    std::vector<std::uint64_t> Words_;
+    std::vector<std::uint64_t> Summary_;
+    std::size_t Marked_ = 0;
 };
 
 } // namespace korax::framework

@@ -51,8 +51,8 @@ Value Value::Text(std::string v) {
 }
 
 std::string_view Value::TextView() const noexcept {
-    if (const auto* text = std::get_if<4>(&data_)) return {text->Chars, text->Size};
-    if (const auto* text = std::get_if<LongTextIndex>(&data_); text != nullptr && text->Text)
+    if (const auto* text = std::get_if<4>(&Data_)) return {text->Chars, text->Size};
+    if (const auto* text = std::get_if<LongTextIndex>(&Data_); text != nullptr && text->Text)
         return *text->Text;
     return {};
 }
@@ -61,14 +61,14 @@ bool Value::SameAs(const Value& other) const noexcept {
     if (GetKind() != other.GetKind()) return false;
     switch (GetKind()) {
     case Kind::Integer:
-        return std::get<1>(data_) == std::get<1>(other.data_);
+        return std::get<1>(Data_) == std::get<1>(other.Data_);
     case Kind::Real: {
-        const double a = std::get<2>(data_);
-        const double b = std::get<2>(other.data_);
+        const double a = std::get<2>(Data_);
+        const double b = std::get<2>(other.Data_);
         return a == b ? std::signbit(a) == std::signbit(b) : std::isnan(a) && std::isnan(b);
     }
     case Kind::Boolean:
-        return std::get<3>(data_) == std::get<3>(other.data_);
+        return std::get<3>(Data_) == std::get<3>(other.Data_);
     case Kind::Text:
         return TextView() == other.TextView();
     case Kind::Empty:
@@ -85,11 +85,11 @@ bool Value::IsNumeric() const {
 double Value::ToDouble() const noexcept {
     switch (GetKind()) {
     case Kind::Integer:
-        return static_cast<double>(std::get<1>(data_));
+        return static_cast<double>(std::get<1>(Data_));
     case Kind::Real:
-        return std::get<2>(data_);
+        return std::get<2>(Data_);
     case Kind::Boolean:
-        return std::get<3>(data_) ? 1.0 : 0.0;
+        return std::get<3>(Data_) ? 1.0 : 0.0;
     case Kind::Text: {
         double v = 0.0;
         return TextToDouble(TextView(), v) ? v : 0.0;
@@ -106,12 +106,12 @@ bool Value::ToBool() const noexcept {
         if (EqualsIgnoreCase(text, "true")) return true;
         if (EqualsIgnoreCase(text, "false")) return false;
     }
-    if (GetKind() == Kind::Boolean) return std::get<3>(data_);
+    if (GetKind() == Kind::Boolean) return std::get<3>(Data_);
     return ToDouble() != 0.0;
 }
 
 std::int64_t Value::ToInteger() const noexcept {
-    if (GetKind() == Kind::Integer) return std::get<1>(data_);
+    if (GetKind() == Kind::Integer) return std::get<1>(Data_);
     const double v = ToDouble();
     if (std::isnan(v)) return 0;
     constexpr double limit = 9223372036854775807.0; // 2^63, the first double out of range
@@ -123,11 +123,11 @@ std::int64_t Value::ToInteger() const noexcept {
 std::string Value::ToText() const {
     switch (GetKind()) {
     case Kind::Integer:
-        return std::to_string(std::get<1>(data_));
+        return std::to_string(std::get<1>(Data_));
     case Kind::Real:
-        return FormatGeneral(std::get<2>(data_));
+        return FormatGeneral(std::get<2>(Data_));
     case Kind::Boolean:
-        return std::get<3>(data_) ? "True" : "False";
+        return std::get<3>(Data_) ? "True" : "False";
     case Kind::Text:
         return std::string(TextView());
     case Kind::Empty:
@@ -139,7 +139,7 @@ std::string Value::ToText() const {
 bool Value::Differs(const Value& other) const noexcept {
     if (IsNumeric() && other.IsNumeric()) {
         if (GetKind() == Kind::Integer && other.GetKind() == Kind::Integer)
-            return std::get<1>(data_) != std::get<1>(other.data_);
+            return std::get<1>(Data_) != std::get<1>(other.Data_);
         const double a = ToDouble();
         const double b = other.ToDouble();
         // A value that stays NaN has not changed.
@@ -153,16 +153,16 @@ bool Value::Differs(const Value& other) const noexcept {
 Value Value::Different() const {
     switch (GetKind()) {
     case Kind::Integer: {
-        const std::int64_t v = std::get<1>(data_);
+        const std::int64_t v = std::get<1>(Data_);
         return Integer(v == std::numeric_limits<std::int64_t>::max() ? v - 1 : v + 1);
     }
     case Kind::Real: {
-        const double v = std::get<2>(data_);
+        const double v = std::get<2>(Data_);
         // NaN + 1 is NaN again, and a huge value + 1 is itself: neither would differ.
         return Real(std::isfinite(v) && v + 1.0 != v ? v + 1.0 : 0.0);
     }
     case Kind::Boolean:
-        return Boolean(!std::get<3>(data_));
+        return Boolean(!std::get<3>(Data_));
     case Kind::Text:
         return Text(std::string(TextView()) + '\r');
     case Kind::Empty:

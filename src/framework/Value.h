@@ -20,7 +20,7 @@ public:
     static Value Text(std::string v);
 
     Kind GetKind() const {
-        return data_.index() == LongTextIndex ? Kind::Text : static_cast<Kind>(data_.index());
+        return Data_.index() == LongTextIndex ? Kind::Text : static_cast<Kind>(Data_.index());
     }
     // The text of a text value; empty for any other kind.
     std::string_view TextView() const noexcept;
@@ -72,8 +72,8 @@ private:
     };
     using Storage = std::variant<std::monostate, std::int64_t, double, bool, ShortText, LongText>;
     static constexpr std::size_t LongTextIndex = 5;
-    explicit Value(Storage data) : data_(std::move(data)) {}
-    Storage data_;
+    explicit Value(Storage data) : Data_(std::move(data)) {}
+    Storage Data_;
 };
 
 // General float format, up to 15 significant digits (the form of every number in the driver's texts).

@@ -23,7 +23,7 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> impl_;
+    std::unique_ptr<Impl> Impl_;
 };
 
 } // namespace korax::platform

@@ -37,19 +37,19 @@ DynamicLibrary DynamicLibrary::Load(std::string_view name) {
     const std::string file(name);
     if (file.find('/') == std::string::npos) {
         const std::string beside = OwnModuleDirectory() + file;
-        if (access(beside.c_str(), F_OK) == 0) library.handle_ = dlopen(beside.c_str(), RTLD_NOW);
+        if (access(beside.c_str(), F_OK) == 0) library.Handle_ = dlopen(beside.c_str(), RTLD_NOW);
     }
-    if (library.handle_ == nullptr) library.handle_ = dlopen(file.c_str(), RTLD_NOW);
+    if (library.Handle_ == nullptr) library.Handle_ = dlopen(file.c_str(), RTLD_NOW);
     return library;
 }
 
 void* DynamicLibrary::Symbol(std::string_view name) const {
-    if (handle_ == nullptr) return nullptr;
-    return dlsym(handle_, std::string(name).c_str());
+    if (Handle_ == nullptr) return nullptr;
+    return dlsym(Handle_, std::string(name).c_str());
 }
 
 void DynamicLibrary::Free() {
-    if (handle_ != nullptr) dlclose(std::exchange(handle_, nullptr));
+    if (Handle_ != nullptr) dlclose(std::exchange(Handle_, nullptr));
 }
 
 } // namespace korax::platform

@@ -10,35 +10,35 @@ struct ThreadSlot::Impl {
     Cleanup cleanup = nullptr;
 };
 
-ThreadSlot::ThreadSlot(Cleanup cleanup) : impl_(std::make_unique<Impl>()) {
-    impl_->cleanup = cleanup;
+ThreadSlot::ThreadSlot(Cleanup cleanup) : Impl_(std::make_unique<Impl>()) {
+    Impl_->cleanup = cleanup;
     // pthreads clears the value and calls the destructor only for threads that hold a value: exactly the
     // contract of RunCleanup, so the cleanup can be the destructor itself.
-    impl_->valid = pthread_key_create(&impl_->key, cleanup) == 0;
+    Impl_->valid = pthread_key_create(&Impl_->key, cleanup) == 0;
 }
 
 ThreadSlot::~ThreadSlot() {
-    if (impl_->valid) pthread_key_delete(impl_->key);
+    if (Impl_->valid) pthread_key_delete(Impl_->key);
 }
 
 bool ThreadSlot::Valid() const {
-    return impl_->valid;
+    return Impl_->valid;
 }
 
 void* ThreadSlot::Get() const {
-    return impl_->valid ? pthread_getspecific(impl_->key) : nullptr;
+    return Impl_->valid ? pthread_getspecific(Impl_->key) : nullptr;
 }
 
 void ThreadSlot::Set(void* value) {
-    if (impl_->valid) pthread_setspecific(impl_->key, value);
+    if (Impl_->valid) pthread_setspecific(Impl_->key, value);
 }
 
 void ThreadSlot::RunCleanup() {
-    if (!impl_->valid) return;
-    void* value = pthread_getspecific(impl_->key);
+    if (!Impl_->valid) return;
+    void* value = pthread_getspecific(Impl_->key);
     // Cleared first, so the thread-exit destructor will not clean the same value again.
-    pthread_setspecific(impl_->key, nullptr);
-    if (value != nullptr && impl_->cleanup != nullptr) impl_->cleanup(value);
+    pthread_setspecific(Impl_->key, nullptr);
+    if (value != nullptr && Impl_->cleanup != nullptr) Impl_->cleanup(value);
 }
 
 } // namespace korax::platform

@@ -10,17 +10,17 @@ namespace korax::platform {
 DynamicLibrary DynamicLibrary::Load(std::string_view name) {
     DynamicLibrary library;
     // The view need not end in a zero; the call needs one.
-    library.handle_ = LoadLibraryA(std::string(name).c_str());
+    library.Handle_ = LoadLibraryA(std::string(name).c_str());
     return library;
 }
 
 void* DynamicLibrary::Symbol(std::string_view name) const {
-    if (handle_ == nullptr) return nullptr;
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), std::string(name).c_str()));
+    if (Handle_ == nullptr) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(Handle_), std::string(name).c_str()));
 }
 
 void DynamicLibrary::Free() {
-    if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(std::exchange(handle_, nullptr)));
+    if (Handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(std::exchange(Handle_, nullptr)));
 }
 
 } // namespace korax::platform

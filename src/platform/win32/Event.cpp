@@ -8,21 +8,21 @@ namespace {
 class Win32Event final : public Event {
 public:
     explicit Win32Event(bool signalled)
-        : handle_(CreateEventA(nullptr, FALSE /* auto-reset */, signalled ? TRUE : FALSE, nullptr)) {}
+        : Handle_(CreateEventA(nullptr, FALSE /* auto-reset */, signalled ? TRUE : FALSE, nullptr)) {}
     ~Win32Event() override {
-        if (handle_ != nullptr) CloseHandle(handle_);
+        if (Handle_ != nullptr) CloseHandle(Handle_);
     }
     Win32Event(const Win32Event&) = delete;
     Win32Event& operator=(const Win32Event&) = delete;
 
-    bool Created() const { return handle_ != nullptr; }
+    bool Created() const { return Handle_ != nullptr; }
     bool Wait(std::uint32_t timeoutMs) override {
-        return WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+        return WaitForSingleObject(Handle_, timeoutMs) == WAIT_OBJECT_0;
     }
-    void Set() override { SetEvent(handle_); }
+    void Set() override { SetEvent(Handle_); }
 
 private:
-    HANDLE handle_;
+    HANDLE Handle_;
 };
 
 } // namespace

@@ -9,30 +9,30 @@ struct ThreadSlot::Impl {
     Cleanup cleanup;
 };
 
-ThreadSlot::ThreadSlot(Cleanup cleanup) : impl_(std::make_unique<Impl>(Impl{TlsAlloc(), cleanup})) {}
+ThreadSlot::ThreadSlot(Cleanup cleanup) : Impl_(std::make_unique<Impl>(Impl{TlsAlloc(), cleanup})) {}
 
 ThreadSlot::~ThreadSlot() {
-    if (Valid()) TlsFree(impl_->index);
+    if (Valid()) TlsFree(Impl_->index);
 }
 
 bool ThreadSlot::Valid() const {
-    return impl_->index != TLS_OUT_OF_INDEXES;
+    return Impl_->index != TLS_OUT_OF_INDEXES;
 }
 
 void* ThreadSlot::Get() const {
-    return Valid() ? TlsGetValue(impl_->index) : nullptr;
+    return Valid() ? TlsGetValue(Impl_->index) : nullptr;
 }
 
 void ThreadSlot::Set(void* value) {
-    if (Valid()) TlsSetValue(impl_->index, value);
+    if (Valid()) TlsSetValue(Impl_->index, value);
 }
 
 void ThreadSlot::RunCleanup() {
     if (!Valid()) return;
-    void* value = TlsGetValue(impl_->index);
+    void* value = TlsGetValue(Impl_->index);
     // Cleared first, so a cleanup that reaches the slot again finds nothing left to clean.
-    TlsSetValue(impl_->index, nullptr);
-    if (value != nullptr && impl_->cleanup != nullptr) impl_->cleanup(value);
+    TlsSetValue(Impl_->index, nullptr);
+    if (value != nullptr && Impl_->cleanup != nullptr) Impl_->cleanup(value);
 }
 
 } // namespace korax::platform
