@@ -38,7 +38,8 @@ struct RefusalHint {
 };
 constexpr std::array<RefusalHint, 4> RefusalHints = {{
     {"无法取得I/O端口访问权限",
-     "the system refused direct port access: run the host with the rights the port I/O library needs"},
+     "the native driver found no libControXIO.so beside it and may not use the port instructions "
+     "(ioperm needs root, and real boards)"},
     {"端口操作驱动库",
      "the port I/O library ControXIO.DLL is missing or lacks an entry: put the machine's port I/O library "
      "beside the host"},
