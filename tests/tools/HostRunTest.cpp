@@ -50,7 +50,7 @@ protected:
         options.DurationSeconds = 1.0;
     }
     void TearDown() override {
-        for (const char* suffix : {".scenario", ".csv", ".pdb"}) {
+        for (const char* suffix : {".scenario", ".csv", ".pdb", ".late"}) {
             std::error_code ignored;
             std::filesystem::remove(stem + suffix, ignored);
         }
@@ -107,8 +107,9 @@ TEST_F(HostRun, ScriptedRunShowsValuesWritesAndReleasesEveryString) {
     EXPECT_TRUE(Has(out, "write Setpoint: \"nine\" is not a number")) << out;
     EXPECT_TRUE(Has(out, "input \"just words\": expected NAME=VALUE")) << out;
 
-    // Station 1 is not in the factory block: its tags are never reported, and the summary says so.
-    EXPECT_TRUE(Has(out, "never reported: Bits (DI1:8), Bit13 (DI1:13), Nowhere (XYZ1)")) << out;
+    // Station 1 is not in the factory block: its tags are never reported, and the summary says why.
+    EXPECT_TRUE(Has(out, "never reported, address refused: Bits (DI1:8), Bit13 (DI1:13), Nowhere (XYZ1) ("))
+        << out;
     EXPECT_TRUE(Has(out, "0 refused, 0 blocks still live")) << "every string went back to the manager\n"
                                                             << out;
     EXPECT_TRUE(std::regex_search(
@@ -169,7 +170,7 @@ TEST_F(HostRun, BothBoardsOfABlockAreScanned) {
     ASSERT_EQ(run.Code, 0) << run.Out;
     EXPECT_TRUE(Has(run.Out, " Bits (DI1:8) = 165\n")) << run.Out;    // 0xA5, the whole byte
     EXPECT_TRUE(Has(run.Out, " Bit13 (DI1:13) = true\n")) << run.Out; // bit 5 of it
-    EXPECT_TRUE(Has(run.Out, "never reported: Nowhere (XYZ1)")) << run.Out;
+    EXPECT_TRUE(Has(run.Out, "never reported, address refused: Nowhere (XYZ1) (")) << run.Out;
 }
 
 TEST_F(HostRun, BadTagFileLineStopsBeforeTheDriverIsCalled) {
@@ -195,6 +196,20 @@ TEST_F(HostRun, BadOptionsAreRefusedBeforeTheScan) {
     EXPECT_TRUE(Has(run.Out, "--write Nobody: no tag of that name")) << run.Out;
 
     options.Writes.clear();
+    options.Reads = {{{"Fixed", "Nobody"}, 0}};
+    run = Host();
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_TRUE(Has(run.Out, "--read Nobody: no tag of that name")) << run.Out;
+
+    options.Reads.clear();
+    Write(".late", "# more\n9, Spare, AD0:1, real, 50\n0, Again, AD0:3, real, 50\n");
+    options.Additions = {{File(".late"), 0}};
+    run = Host();
+    EXPECT_EQ(run.Code, 1);
+    EXPECT_TRUE(Has(run.Out, ".late line 3: id 0 is already used by tag Fixed of an earlier tag list"))
+        << run.Out;
+
+    options.Additions.clear();
     Write(".pdb", "too short");
     options.BlockPath = File(".pdb");
     run = Host();
@@ -208,6 +223,93 @@ TEST_F(HostRun, BadOptionsAreRefusedBeforeTheScan) {
     EXPECT_TRUE(Has(run.Out, "scenario no such scenario: no such file")) << run.Out;
 }
 
+TEST_F(HostRun, EveryOtherTagExportIsCalledAtItsTime) {
+    Write(".csv", "0, Fixed, AD0:2, real, 50\n"
+                  "1, Lamp, DO0:3, bool, 20, false\n"
+                  "2, Setpoint, DA0:1, real, 20, 0\n"
+                  "3, Log, ENLOG, bool, 20\n"
+                  "4, Slow, AD0:1, real, 60000\n");
+    Write(".pdb", "10, Extra, AD0:3, real, 20\n"
+                  "11, Wrong, XYZ1, real, 20\n");
+    Write(".late", "12, Late, AD0:4, real, 20\n");
+    options.Additions = {{File(".pdb"), 300}, {File(".late"), 60000}};
+    options.WriteSets = {{{{"Lamp", "1"}, {"Setpoint", "2048"}}, 100},
+                         {{{"Fixed", "1"}, {"Lamp", "0"}}, 200}};
+    options.Reads = {{{"Fixed", "Extra"}, 400}};
+    options.LogSwitches = {{false, 0}};
+    const HostResult run = Host();
+    ASSERT_EQ(run.Code, 0) << run.Out;
+    for (const char* line : {
+             " WriteTags Lamp (DO0:3) = true, Setpoint (DA0:1) = 2048: 0 (all written)\n",
+             " Setpoint (DA0:1) = 2048\n",
+             " WriteTags Fixed (AD0:2) = 1, Lamp (DO0:3) = false: 1 (not all written)\n", // AD is read-only
+             ".pdb: 1 (not all added): Extra (AD0:3) added, Wrong (XYZ1) refused\n",
+             " ReadTags Fixed, Extra: 0 (",
+             // Nothing is pending, so the driver leaves logging on, as an ENLOG tag turns it.
+             " WriteLog off: no message was pending, so the driver left the logging state as it was\n",
+             " Log (ENLOG) = true\n",
+             "also called: WriteTags 2 (1 not all written), ReadTags 1, AddTags 1, WriteLog 1\n",
+             "never reported, address refused: Wrong (XYZ1) (",
+             "never reported, not due yet: Slow (AD0:1, every 60000 ms) (",
+             "never registered: Late (AD0:4) (",
+         }) {
+        EXPECT_TRUE(Has(run.Out, line)) << line << "\n" << run.Out;
+    }
+    EXPECT_FALSE(Has(run.Out, " Log (ENLOG) = false")) << run.Out;
+}
+
+TEST(HostOptionText, EachScheduledCallIsReadOrRefusedWithTheReason) {
+    struct Case {
+        const char* Text;
+        const char* Parsed; // what was read, or the reason
+    };
+    const auto writeSet = [](std::string_view text) -> std::string {
+        const auto set = ParseWriteSetOption(text);
+        if (!set) return set.Error().Text;
+        std::string shown;
+        for (const NamedValue& value : set->Values) shown += "[" + value.Name + "=" + value.Value + "]";
+        return shown + " at " + std::to_string(set->AtMs);
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"A=1, B = on@2.5", "[A=1][B= on] at 2500"},
+             {"A=x@y@0", "[A=x@y] at 0"},
+             {"A=1,,B=2", "\"\" is not NAME=VALUE[,NAME=VALUE...][@SECONDS]"},
+             {"=1", "\"=1\" is not NAME=VALUE[,NAME=VALUE...][@SECONDS]"},
+             {"A=1@-1", "\"-1\" after '@' is not a number of seconds"},
+             {"A=1@", "\"\" after '@' is not a number of seconds"},
+         }) {
+        EXPECT_EQ(writeSet(c.Text), c.Parsed) << c.Text;
+    }
+    const auto read = ParseReadOption("Fixed, Extra@0.25");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->Names, (std::vector<std::string>{"Fixed", "Extra"}));
+    EXPECT_EQ(read->AtMs, 250u);
+    EXPECT_EQ(ParseReadOption("Fixed,").Error().Text, "\"Fixed,\" is not NAME[,NAME...][@SECONDS]");
+    const auto addition = ParseAdditionOption("more tags.csv@1");
+    ASSERT_TRUE(addition);
+    EXPECT_EQ(addition->Path, "more tags.csv");
+    EXPECT_EQ(addition->AtMs, 1000u);
+    EXPECT_FALSE(ParseAdditionOption("@1"));
+    EXPECT_TRUE(ParseLogOption("on")->Enable);
+    EXPECT_FALSE(ParseLogOption("off@3")->Enable);
+    EXPECT_EQ(ParseLogOption("yes").Error().Text, "\"yes\" is not on|off[@SECONDS]");
+}
+
+TEST_F(HostRun, TagEditorListsAreFetchedAsAnEditorDoes) {
+    options.TagPath.clear();
+    options.ListTagTypes = true;
+    const HostResult run = Host();
+    EXPECT_EQ(run.Code, 0) << run.Out;
+    // The driver's texts are GBK; the host shows them as UTF-8.
+    for (const char8_t* line : {u8"GetTags: 14 tag templates\n", u8"GetTagAddrList: 14 entries\n",
+                                u8"  AD           模拟量输入            real  input    0..4095\n",
+                                u8"  ENLOG        日志文件输出控制      bool  control  0..1      yes\n",
+                                u8"  RunCount     启动或停止定时器      bool  output   0..0\n"}) {
+        const std::string text = reinterpret_cast<const char*>(line);
+        EXPECT_TRUE(Has(run.Out, text)) << text << "\n" << run.Out;
+    }
+}
+
 TEST_F(HostRun, BlockWithoutBoardsIsRefusedByTheDriver) {
     std::vector<unsigned char> block(19216, 0);
     for (std::size_t n = 0; n < 32; ++n) block[16 + 600 * n + 4] = 7; // every slot unused
@@ -216,6 +318,8 @@ TEST_F(HostRun, BlockWithoutBoardsIsRefusedByTheDriver) {
     const HostResult run = Host();
     EXPECT_EQ(run.Code, 3);
     EXPECT_TRUE(Has(run.Out, "IniDriver: false")) << run.Out;
+    EXPECT_TRUE(Has(run.Out, "the driver refused to initialise: no slot of the block holds a board"))
+        << run.Out;
     EXPECT_TRUE(Has(run.Out, "summary: 0 OnDataRead calls")) << run.Out;
 }
 

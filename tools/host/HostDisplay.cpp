@@ -46,6 +46,22 @@ std::string Pad(const std::string& text, std::size_t width) {
 
 } // namespace
 
+std::vector<std::string> TableLines(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> width;
+    for (const auto& row : rows) {
+        width.resize(std::max(width.size(), row.size()));
+        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(row[c]));
+    }
+    std::vector<std::string> lines;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) line += Pad(row[c], width[c] + 2);
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 std::string StampText(double stamp) {
     if (!std::isfinite(stamp)) return "??:??:??.???";
     const double fraction = stamp - std::floor(stamp);
@@ -123,7 +139,7 @@ void HostDisplay::Draw(double elapsed, std::uint16_t scanMs, const std::vector<T
                     std::to_string(counters.Messages) + "  alarms " + std::to_string(counters.Alarms));
     lines.emplace_back();
 
-    std::vector<std::array<std::string, 5>> rows = {{"name", "address", "value", "last change", "reports"}};
+    std::vector<std::vector<std::string>> rows = {{"name", "address", "value", "last change", "reports"}};
     const int room = std::max(size.Rows - FrameOverhead - 2, 3);
     const std::size_t shown = std::min(tags.size(), static_cast<std::size_t>(room));
     for (std::size_t i = 0; i < shown; ++i) {
@@ -131,16 +147,7 @@ void HostDisplay::Draw(double elapsed, std::uint16_t scanMs, const std::vector<T
         rows.push_back({tag.Entry.Name, tag.Entry.Address, tag.Last ? ValueText(*tag.Last) : "-",
                         tag.Last ? StampText(tag.ChangedAt) : "-", std::to_string(tag.Reports)});
     }
-    std::array<std::size_t, 5> width{};
-    for (const auto& row : rows) {
-        for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], DisplayWidth(row[c]));
-    }
-    for (const auto& row : rows) {
-        std::string line;
-        for (std::size_t c = 0; c < row.size(); ++c) line += Pad(row[c], width[c] + 2);
-        while (!line.empty() && line.back() == ' ') line.pop_back();
-        lines.push_back(line);
-    }
+    for (std::string& line : TableLines(rows)) lines.push_back(std::move(line));
     if (shown < tags.size()) lines.push_back("... and " + std::to_string(tags.size() - shown) + " more tags");
     lines.emplace_back();
     lines.emplace_back("recent:");
@@ -161,19 +168,56 @@ void HostDisplay::Summary(double seconds, const std::vector<TagState>& tags, con
          " refused), " + std::to_string(counters.Messages) + " messages, " + std::to_string(counters.Alarms) +
          " alarms");
     if (counters.LastStatistics) Line("last statistics line: " + *counters.LastStatistics);
-    std::string silent;
-    for (const TagState& tag : tags) {
-        if (tag.Reports == 0)
-            silent += (silent.empty() ? "" : ", ") + tag.Entry.Name + " (" + tag.Entry.Address + ")";
+    if (const std::uint64_t calls =
+            counters.WriteTagsCalls + counters.ReadTagsCalls + counters.AddTagsCalls + counters.WriteLogCalls;
+        calls > 0) {
+        Line("also called: WriteTags " + std::to_string(counters.WriteTagsCalls) + " (" +
+             std::to_string(counters.WriteTagsIncomplete) + " not all written), ReadTags " +
+             std::to_string(counters.ReadTagsCalls) + ", AddTags " + std::to_string(counters.AddTagsCalls) +
+             ", WriteLog " + std::to_string(counters.WriteLogCalls));
     }
-    if (!silent.empty()) {
-        Line("never reported: " + silent + " (an address the driver refused, or a board it does not see)");
-    }
+    if (counters.Calls > 0) SilentTags(seconds, tags);
     std::string strings = "strings from the driver: " + std::to_string(memory.Released()) +
                           " released to the shared memory manager, " + std::to_string(memory.Refused()) +
                           " refused";
     if (const auto live = memory.LiveBlocks()) strings += ", " + std::to_string(*live) + " blocks still live";
     Line(strings);
+}
+
+void HostDisplay::SilentTags(double seconds, const std::vector<TagState>& tags) {
+    // Why a tag was never reported, as far as a host can tell; the driver itself never says.
+    struct Group {
+        std::string Heading;
+        std::string Hint;
+        std::string Tags;
+    };
+    std::array<Group, 4> groups = {{
+        {"never reported, address refused: ",
+         " (korax-host --check-address ADDRESS; a -1 marks the number that does not fit the block)", ""},
+        {"never reported, not due yet: ", " (a tag is reported once its scan interval has passed)", ""},
+        {"never registered: ", " (the scan ended before its --add-tags time)", ""},
+        {"never reported: ",
+         " (the address names a known tag type; a channel or bit beyond the board's range is refused too: "
+         "see the board's limits in tag-addresses.md)",
+         ""},
+    }};
+    for (const TagState& tag : tags) {
+        if (tag.Reports > 0) continue;
+        std::string shown = tag.Entry.Name + " (" + tag.Entry.Address;
+        Group* group = &groups[3];
+        if (!tag.RegisteredAt) {
+            group = &groups[2];
+        } else if (tag.AddressRefused) {
+            group = &groups[0];
+        } else if ((seconds - *tag.RegisteredAt) * 1000.0 <= tag.Entry.ScanInterval) {
+            group = &groups[1];
+            shown += ", every " + std::to_string(tag.Entry.ScanInterval) + " ms";
+        }
+        group->Tags += (group->Tags.empty() ? "" : ", ") + shown + ")";
+    }
+    for (const Group& group : groups) {
+        if (!group.Tags.empty()) Line(group.Heading + group.Tags + group.Hint);
+    }
 }
 
 } // namespace korax::tools::host

@@ -23,6 +23,8 @@ struct TagState {
     std::optional<TagValue> Last; // the last value reported
     double ChangedAt = 0;         // driver time stamp of the last change
     std::uint64_t Reports = 0;
+    std::optional<double> RegisteredAt; // seconds into the scan it was registered; none: never
+    bool AddressRefused = false;        // TagEdAddr refuses its address (asked only for silent tags)
 };
 
 // What a scan has counted so far.
@@ -33,8 +35,16 @@ struct ScanCounters {
     std::uint64_t WritesRefused = 0;
     std::uint64_t Messages = 0;
     std::uint64_t Alarms = 0;
+    std::uint64_t WriteTagsCalls = 0;
+    std::uint64_t WriteTagsIncomplete = 0; // WriteTags answered 1
+    std::uint64_t ReadTagsCalls = 0;
+    std::uint64_t AddTagsCalls = 0;
+    std::uint64_t WriteLogCalls = 0;
     std::optional<std::string> LastStatistics; // the link supervision's last statistics line
 };
+
+// Rows of cells as lines whose columns line up (two spaces between them, none at the end).
+std::vector<std::string> TableLines(const std::vector<std::vector<std::string>>& rows);
 
 // The time of day of a driver time stamp (days since 1899-12-30, fraction = time of day).
 std::string StampText(double stamp);
@@ -66,6 +76,8 @@ public:
                  const SharedMemory& memory);
 
 private:
+    void SilentTags(double seconds, const std::vector<TagState>& tags);
+
     const HostOptions& options_;
     const HostConsole& console_;
     std::deque<std::string> recent_;

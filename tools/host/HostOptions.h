@@ -19,8 +19,46 @@ struct ScheduledWrite {
     std::uint32_t AtMs = 0;
 };
 
-// "NAME=VALUE", or "NAME=VALUE@SECONDS" to write it that far into the scan; the reason for anything else.
+// Several values written in one WriteTags call, AtMs milliseconds into the scan.
+struct NamedValue {
+    std::string Name;
+    std::string Value;
+};
+struct ScheduledWriteSet {
+    std::vector<NamedValue> Values;
+    std::uint32_t AtMs = 0;
+};
+
+// Tags whose reads are forced in one ReadTags call.
+struct ScheduledRead {
+    std::vector<std::string> Names;
+    std::uint32_t AtMs = 0;
+};
+
+// A second tag list registered through AddTags while scanning.
+struct ScheduledAddition {
+    std::string Path;
+    std::uint32_t AtMs = 0;
+};
+
+// Logging switched on or off through WriteLog.
+struct ScheduledLog {
+    bool Enable = false;
+    std::uint32_t AtMs = 0;
+};
+
+// Each option's text, optionally ending in "@SECONDS" (that far into the scan; at once without it), or
+// the reason it is not one:
+//   --write       NAME=VALUE
+//   --write-tags  NAME=VALUE,NAME=VALUE...
+//   --read        NAME,NAME...
+//   --add-tags    FILE
+//   --log         on|off
 Result<ScheduledWrite> ParseWriteOption(std::string_view text);
+Result<ScheduledWriteSet> ParseWriteSetOption(std::string_view text);
+Result<ScheduledRead> ParseReadOption(std::string_view text);
+Result<ScheduledAddition> ParseAdditionOption(std::string_view text);
+Result<ScheduledLog> ParseLogOption(std::string_view text);
 
 // A name or value as a person typed it, without the spaces and tabs around it.
 std::string Trimmed(std::string_view text);
@@ -31,12 +69,17 @@ struct HostOptions {
     std::string TagPath;        // empty: no scan
     std::string ScenarioPath;   // board simulator scenario for the port I/O library stand-in
     double DurationSeconds = 0; // 0: until stopped
-    std::vector<ScheduledWrite> Writes;
-    std::vector<std::string> CheckAddresses; // TagEdAddr on each, before anything else
-    bool Test = false;                       // DLLTestDev
-    bool Edit = false;                       // DLLEdDev, saving the block when accepted
-    bool Live = false;                       // a table redrawn in place instead of one line per change
-    bool TakesInput = false;                 // lines typed while it runs are read
+    std::vector<ScheduledWrite> Writes;       // OnDataWrite, one value each
+    std::vector<ScheduledWriteSet> WriteSets; // WriteTags
+    std::vector<ScheduledRead> Reads;         // ReadTags
+    std::vector<ScheduledAddition> Additions; // AddTags
+    std::vector<ScheduledLog> LogSwitches;    // WriteLog
+    bool ListTagTypes = false;                // GetTags and GetTagAddrList
+    std::vector<std::string> CheckAddresses;  // TagEdAddr on each, before anything else
+    bool Test = false;                        // DLLTestDev
+    bool Edit = false;                        // DLLEdDev, saving the block when accepted
+    bool Live = false;                        // a table redrawn in place instead of one line per change
+    bool TakesInput = false;                  // lines typed while it runs are read
 };
 
 // Where the host's text goes and where typed lines come from. Text is UTF-8 and ends in '\n'.

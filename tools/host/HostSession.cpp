@@ -1,7 +1,9 @@
 // The session of korax-host: it takes the inputs, loads the driver and its memory manager, runs the
 // actions asked for on the block, then scans, writes and collects until the time is up or it is stopped.
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <thread>
@@ -28,21 +30,54 @@ constexpr std::string_view ScenarioVariable = "KORAX_SIM_SCENARIO";
 // writes it: the sources are compiled to the driver's code page).
 constexpr std::string_view StatisticsMarker = "通讯失败率=";
 
+// What to look at when IniDriver refuses, by what its message holds (GBK, like the marker above); the
+// last row is for a refusal without a message, which only a block without boards gives.
+struct RefusalHint {
+    std::string_view Marker;
+    std::string_view Hint;
+};
+constexpr std::array<RefusalHint, 4> RefusalHints = {{
+    {"无法取得I/O端口访问权限",
+     "the native driver found no libControXIO.so beside it and may not use the port instructions "
+     "(ioperm needs root, and real boards)"},
+    {"端口操作驱动库",
+     "the port I/O library ControXIO.DLL is missing or lacks an entry: put the machine's port I/O library "
+     "beside the host"},
+    {"共享冲突", "another thread's IniDriver held the initialisation lock for 5 s: try again"},
+    {"", "no slot of the block holds a board: check the block's boards (korax-pdb show)"},
+}};
+
+// How the editor's lists name the access byte.
+constexpr std::array<std::string_view, 3> AccessNames = {"input", "output", "control"};
+
 constexpr std::int32_t WizardAccepted = 1;
 constexpr auto StatusInterval = 500ms; // how often GetDeviceStatus collects a pending message
 constexpr auto RedrawInterval = 250ms;
 constexpr std::uint16_t FallbackScanMs = 10; // should the driver ever answer 0
 
 class Session {
+    // A tag list of --add-tags: its tags are tags_[First, End).
+    struct Addition {
+        const ScheduledAddition* Option;
+        std::size_t First;
+        std::size_t End;
+    };
+    struct TimedCall {
+        std::uint32_t AtMs;
+        std::function<void()> Call;
+    };
+
 public:
     Session(const HostOptions& options, const HostConsole& console)
         : options_(options), console_(console), display_(options, console) {}
 
     ExitCode Run() {
         if (const Status tags = LoadTags(); !tags) return Fail(ExitCode::BadInput, tags.Error().Text);
-        if (!options_.Writes.empty() && options_.TagPath.empty()) {
-            return Fail(ExitCode::BadCommandLine,
-                        "--write needs --tags: values are written while the tags are scanned");
+        if (options_.TagPath.empty() &&
+            (!options_.Writes.empty() || !options_.WriteSets.empty() || !options_.Reads.empty() ||
+             !options_.Additions.empty() || !options_.LogSwitches.empty())) {
+            return Fail(ExitCode::BadCommandLine, "--write, --write-tags, --read, --add-tags and --log need "
+                                                  "--tags: they are calls made while the tags are scanned");
         }
         if (const Status writes = CheckWrites(); !writes)
             return Fail(ExitCode::BadInput, writes.Error().Text);
@@ -80,8 +115,9 @@ private:
     }
 
     // Takes a message the driver handed over (nil means none) and tells it.
-    void Message(const std::string& source, char*& text) {
-        const auto gbk = memory_->Take(text);
+    void Message(const std::string& source, char*& text) { Tell(source, memory_->Take(text)); }
+
+    void Tell(const std::string& source, const std::optional<std::string>& gbk) {
         if (!gbk) return;
         ++counters_.Messages;
         const std::string shown = MessageText(*gbk);
@@ -93,30 +129,73 @@ private:
 
     Status LoadTags() {
         if (options_.TagPath.empty()) return {};
-        const auto text = ReadTextFile(options_.TagPath);
-        if (!text) return text.Error();
-        auto entries = ParseTagFile(*text, options_.TagPath);
-        if (!entries) return Failure{entries.Error().Text};
-        for (TagListEntry& entry : *entries) {
-            byName_[entry.Name] = tags_.size();
-            byId_[entry.Id] = tags_.size();
-            tags_.push_back({std::move(entry), std::nullopt, 0, 0});
-        }
+        if (const Status loaded = LoadTagFile(options_.TagPath); !loaded) return loaded;
+        initialCount_ = tags_.size();
         if (tags_.empty()) return Failure{options_.TagPath + ": no tags"};
+        for (const ScheduledAddition& addition : options_.Additions) {
+            const std::size_t first = tags_.size();
+            if (const Status loaded = LoadTagFile(addition.Path); !loaded) return loaded;
+            if (tags_.size() == first) return Failure{addition.Path + ": no tags"};
+            additions_.push_back({&addition, first, tags_.size()});
+        }
         return {};
     }
 
+    // The tags of one file, after those loaded already; ids and names must differ from theirs too.
+    Status LoadTagFile(const std::string& path) {
+        const auto text = ReadTextFile(path);
+        if (!text) return text.Error();
+        auto entries = ParseTagFile(*text, path);
+        if (!entries) return Failure{entries.Error().Text};
+        for (TagListEntry& entry : *entries) {
+            const auto clash = [&](const TagState& other, const std::string& what) {
+                return Failure{path + " line " + std::to_string(entry.Line) + ": " + what +
+                               " is already used by tag " + other.Entry.Name + " of an earlier tag list"};
+            };
+            if (const auto other = byId_.find(entry.Id); other != byId_.end())
+                return clash(tags_[other->second], "id " + std::to_string(entry.Id));
+            if (const auto other = byName_.find(entry.Name); other != byName_.end())
+                return clash(tags_[other->second], "the name \"" + entry.Name + "\"");
+            byName_[entry.Name] = tags_.size();
+            byId_[entry.Id] = tags_.size();
+            TagState tag;
+            tag.Entry = std::move(entry);
+            tags_.push_back(std::move(tag));
+        }
+        return {};
+    }
+
+    // Every tag named by a scheduled call exists, and every value fits its tag's data type.
     Status CheckWrites() const {
         for (const ScheduledWrite& write : options_.Writes) {
-            const auto tag = byName_.find(write.Name);
-            if (tag == byName_.end()) {
-                return Failure{"--write " + write.Name + ": no tag of that name in " + options_.TagPath};
+            if (const Status fits = CheckValue("--write", write.Name, write.Value); !fits) return fits;
+        }
+        for (const ScheduledWriteSet& set : options_.WriteSets) {
+            for (const NamedValue& value : set.Values) {
+                if (const Status fits = CheckValue("--write-tags", value.Name, value.Value); !fits)
+                    return fits;
             }
-            const DataType type = tags_[tag->second].Entry.Type;
-            if (const auto value = ParseValue(type, write.Value); !value) {
-                return Failure{"--write " + write.Name + ": " + value.Error().Text + " (the tag is " +
-                               std::string(DataTypeName(type)) + ")"};
+        }
+        for (const ScheduledRead& read : options_.Reads) {
+            for (const std::string& name : read.Names) {
+                if (!byName_.contains(name)) return NoSuchTag("--read", name);
             }
+        }
+        return {};
+    }
+
+    Failure NoSuchTag(const std::string& option, const std::string& name) const {
+        return Failure{option + " " + name + ": no tag of that name in " + options_.TagPath +
+                       (options_.Additions.empty() ? "" : " or the --add-tags lists")};
+    }
+
+    Status CheckValue(const std::string& option, const std::string& name, const std::string& text) const {
+        const auto tag = byName_.find(name);
+        if (tag == byName_.end()) return NoSuchTag(option, name);
+        const DataType type = tags_[tag->second].Entry.Type;
+        if (const auto value = ParseValue(type, text); !value) {
+            return Failure{option + " " + name + ": " + value.Error().Text + " (the tag is " +
+                           std::string(DataTypeName(type)) + ")"};
         }
         return {};
     }
@@ -145,6 +224,7 @@ private:
     // --- Actions before the scan ---------------------------------------------------------------------
 
     ExitCode Actions() {
+        if (options_.ListTagTypes) ListTagTypes();
         for (const std::string& address : options_.CheckAddresses) CheckAddress(address);
         if (options_.Test) {
             const bool passed = api_->DLLTestDev(block_.data(), driver::HostFalse) != 0;
@@ -154,22 +234,87 @@ private:
         return ExitCode::Done;
     }
 
-    void CheckAddress(const std::string& address) {
+    // What TagEdAddr makes of an address: accepted or not, the normalised address and the message.
+    struct AddressCheck {
+        bool Accepted = false;
+        std::optional<std::string> Normalised; // UTF-8
+        std::optional<std::string> Message;    // GBK
+    };
+
+    AddressCheck TagEdAddr(const std::string& address) {
         std::string own = Utf8ToGbk(address); // the host's string: the driver reads it and never frees it
         char* const original = own.data();
         char* cell = original;
         char* message = nullptr;
-        const bool accepted = api_->TagEdAddr(block_.data(), &cell, driver::HostFalse, &message) != 0;
-        std::string normalised = "(nil)";
+        AddressCheck check;
+        check.Accepted = api_->TagEdAddr(block_.data(), &cell, driver::HostFalse, &message) != 0;
         if (cell != original) {
-            if (const auto text = memory_->Take(cell)) normalised = GbkToUtf8(*text);
+            if (const auto text = memory_->Take(cell)) check.Normalised = GbkToUtf8(*text);
         }
-        Line("TagEdAddr " + address + ": " + (accepted ? "accepted" : "refused") + ", normalised to " +
-             normalised);
-        if (const auto text = memory_->Take(message)) {
+        check.Message = memory_->Take(message);
+        return check;
+    }
+
+    void CheckAddress(const std::string& address) {
+        const AddressCheck check = TagEdAddr(address);
+        Line("TagEdAddr " + address + ": " + (check.Accepted ? "accepted" : "refused") + ", normalised to " +
+             check.Normalised.value_or("(nil)"));
+        if (check.Message) {
             ++counters_.Messages;
-            Line("TagEdAddr message: " + MessageText(*text));
+            Line("TagEdAddr message: " + MessageText(*check.Message));
         }
+    }
+
+    // A short string of the editor's records: a length byte, then GBK characters.
+    template <std::size_t Size>
+    static std::string ShortText(const std::uint8_t (&field)[Size]) {
+        const std::size_t length = std::min<std::size_t>(field[0], Size - 1);
+        return GbkToUtf8(std::string(reinterpret_cast<const char*>(field + 1), length));
+    }
+
+    static std::string Number(double real) {
+        TagValue value;
+        value.Real = real;
+        return ValueText(value);
+    }
+
+    template <typename Record>
+    static std::vector<std::string> EditorRow(const Record& record) {
+        const std::string type = record.DataType <= 2 ? std::string(DataTypeName(DataType{record.DataType}))
+                                                      : std::to_string(record.DataType);
+        const std::string access = record.Access < AccessNames.size()
+                                       ? std::string(AccessNames[record.Access])
+                                       : std::to_string(record.Access);
+        return {ShortText(record.Name), ShortText(record.Description), type, access,
+                Number(driver::LoadDouble(record.RangeLow)) + ".." +
+                    Number(driver::LoadDouble(record.RangeHigh))};
+    }
+
+    // The tag editor's two lists, each asked for its length first (a nil array) as an editor does.
+    void ListTagTypes() {
+        const std::vector<std::string> heading = {"name", "description", "type", "access", "range"};
+        std::uint16_t templateCount = 0;
+        api_->GetTags(&templateCount, nullptr);
+        std::vector<driver::TagTemplate> templates(templateCount, driver::TagTemplate{});
+        api_->GetTags(&templateCount, templates.data());
+        std::vector<std::vector<std::string>> rows = {heading};
+        for (const driver::TagTemplate& record : templates) {
+            rows.push_back(EditorRow(record));
+            rows.back().push_back(record.Field524 != 0 ? "yes" : "");
+        }
+        rows.front().push_back("served by the driver");
+        Line("GetTags: " + std::to_string(templateCount) + " tag templates");
+        for (const std::string& line : TableLines(rows)) Line("  " + line);
+
+        std::int32_t entryCount = 0;
+        api_->GetTagAddrList(0, &entryCount, nullptr);
+        std::vector<driver::TagAddrEntry> entries(static_cast<std::size_t>(std::max(entryCount, 0)),
+                                                  driver::TagAddrEntry{});
+        api_->GetTagAddrList(0, &entryCount, entries.data());
+        rows = {heading};
+        for (const driver::TagAddrEntry& record : entries) rows.push_back(EditorRow(record));
+        Line("GetTagAddrList: " + std::to_string(entryCount) + " entries");
+        for (const std::string& line : TableLines(rows)) Line("  " + line);
     }
 
     ExitCode Edit() {
@@ -193,16 +338,16 @@ private:
 
     // --- The scan ------------------------------------------------------------------------------------
 
-    std::vector<TagListEntry> Entries() const {
+    std::vector<TagListEntry> Entries(std::size_t first, std::size_t end) const {
         std::vector<TagListEntry> entries;
-        for (const TagState& tag : tags_) entries.push_back(tag.Entry);
+        for (std::size_t i = first; i < end; ++i) entries.push_back(tags_[i].Entry);
         return entries;
     }
 
     // IniDriver and IniDriverEx; false when the driver refuses to initialise.
     bool Initialise(const AlarmEvent& alarm) {
         std::vector<std::string> initialTexts;
-        const std::vector<HostTagDef> records = TagDefinitions(Entries(), initialTexts);
+        const std::vector<HostTagDef> records = TagDefinitions(Entries(0, initialCount_), initialTexts);
         std::vector<const HostTagDef*> pointers;
         for (const HostTagDef& record : records) pointers.push_back(&record);
 
@@ -215,17 +360,22 @@ private:
              (text ? "; message: " + MessageText(*text) : "; no message"));
         if (!initialised) {
             api_->FreeDriver();
-            Line("the driver refused to initialise: check the block's boards and base addresses (korax-pdb "
-                 "show)");
+            const auto hint =
+                std::find_if(RefusalHints.begin(), RefusalHints.end(), [&](const RefusalHint& row) {
+                    return row.Marker.empty() ? !text : text && text->find(row.Marker) != std::string::npos;
+                });
+            Line("the driver refused to initialise" +
+                 (hint != RefusalHints.end() ? ": " + std::string(hint->Hint) : std::string()));
             display_.Summary(0.0, tags_, counters_, *memory_);
             return false;
         }
+        for (std::size_t i = 0; i < initialCount_; ++i) tags_[i].RegisteredAt = 0.0;
         api_->IniDriverEx(alarm.Handle());
         return true;
     }
 
     ExitCode Scan(const std::string& driverName) {
-        Line("driver: " + driverName + "; " + std::to_string(tags_.size()) + " tags from " +
+        Line("driver: " + driverName + "; " + std::to_string(initialCount_) + " tags from " +
              options_.TagPath);
         AlarmEvent alarm;
         if (!Initialise(alarm)) return ExitCode::DriverFailed;
@@ -236,9 +386,7 @@ private:
                                           : std::string("scanning until stopped (Ctrl+C)"));
         if (options_.TakesInput) Line(std::string(InputHelp));
 
-        pending_ = options_.Writes;
-        std::stable_sort(pending_.begin(), pending_.end(),
-                         [](const ScheduledWrite& a, const ScheduledWrite& b) { return a.AtMs < b.AtMs; });
+        Schedule();
         reports_.resize(tags_.size());
         const auto start = SteadyClock::now();
         auto nextStep = start;
@@ -269,6 +417,7 @@ private:
         }
         const double ran = std::chrono::duration<double>(SteadyClock::now() - start).count();
         api_->FreeDriver();
+        CheckSilentAddresses();
         display_.EndLive(ran, scanMs, tags_, counters_);
         display_.Summary(ran, tags_, counters_, *memory_);
         return ExitCode::Done;
@@ -278,9 +427,9 @@ private:
     // when a typed line asks to stop.
     bool Step(double elapsed, AlarmEvent& alarm) {
         const auto elapsedMs = static_cast<std::uint64_t>(elapsed * 1000.0);
-        while (nextWrite_ < pending_.size() && pending_[nextWrite_].AtMs <= elapsedMs) {
-            const ScheduledWrite& write = pending_[nextWrite_++];
-            Write(tags_[byName_.at(write.Name)], write.Value);
+        while (nextCall_ < calls_.size() && calls_[nextCall_].AtMs <= elapsedMs) {
+            elapsed_ = elapsed;
+            calls_[nextCall_++].Call();
         }
         if (!Typed()) return false;
 
@@ -343,6 +492,102 @@ private:
         Message("OnDataWrite", message);
     }
 
+    // Every call the options ask for during the scan, by time; those of the same time in option order.
+    void Schedule() {
+        for (const ScheduledWrite& write : options_.Writes)
+            calls_.push_back(
+                {write.AtMs, [this, &write] { Write(tags_[byName_.at(write.Name)], write.Value); }});
+        for (const ScheduledWriteSet& set : options_.WriteSets)
+            calls_.push_back({set.AtMs, [this, &set] { WriteSet(set); }});
+        for (const ScheduledRead& read : options_.Reads)
+            calls_.push_back({read.AtMs, [this, &read] { Read(read); }});
+        for (const Addition& addition : additions_)
+            calls_.push_back({addition.Option->AtMs, [this, &addition] { Add(addition); }});
+        for (const ScheduledLog& log : options_.LogSwitches)
+            calls_.push_back({log.AtMs, [this, &log] { SwitchLog(log.Enable); }});
+        std::stable_sort(calls_.begin(), calls_.end(),
+                         [](const TimedCall& a, const TimedCall& b) { return a.AtMs < b.AtMs; });
+    }
+
+    void WriteSet(const ScheduledWriteSet& set) {
+        std::vector<std::string> texts(set.Values.size()); // the records point into these
+        std::vector<TagValueRec> records;
+        std::string shown;
+        for (std::size_t i = 0; i < set.Values.size(); ++i) {
+            const TagState& tag = tags_[byName_.at(set.Values[i].Name)];
+            const auto value = ParseValue(tag.Entry.Type, set.Values[i].Value); // checked at the start
+            records.push_back(WriteRecord(tag.Entry.Id, *value, texts[i]));
+            shown += (shown.empty() ? "" : ", ") + tag.Entry.Name + " (" + tag.Entry.Address +
+                     ") = " + ValueText(*value);
+        }
+        const std::int32_t result =
+            api_->WriteTags(static_cast<std::uint16_t>(records.size()), records.data(), 0);
+        ++counters_.WriteTagsCalls;
+        if (result != 0) ++counters_.WriteTagsIncomplete;
+        display_.Event("WriteTags " + shown + ": " + std::to_string(result) +
+                       (result == 0 ? " (all written)" : " (not all written)"));
+    }
+
+    void Read(const ScheduledRead& read) {
+        std::vector<std::int32_t> ids;
+        std::string shown;
+        for (const std::string& name : read.Names) {
+            ids.push_back(static_cast<std::int32_t>(tags_[byName_.at(name)].Entry.Id));
+            shown += (shown.empty() ? "" : ", ") + name;
+        }
+        const std::int32_t result = api_->ReadTags(static_cast<std::uint16_t>(ids.size()), ids.data(), 0);
+        ++counters_.ReadTagsCalls;
+        display_.Event("ReadTags " + shown + ": " + std::to_string(result) +
+                       (result == 0 ? " (reads queued ahead of the polling)" : " (refused)"));
+    }
+
+    void Add(const Addition& addition) {
+        std::vector<std::string> initialTexts;
+        const std::vector<HostTagDef> records =
+            TagDefinitions(Entries(addition.First, addition.End), initialTexts);
+        std::vector<const HostTagDef*> pointers;
+        for (const HostTagDef& record : records) pointers.push_back(&record);
+        std::vector<std::int32_t> cells(records.size(), -1);
+        const std::int32_t result =
+            api_->AddTags(static_cast<std::uint16_t>(pointers.size()), pointers.data(), cells.data());
+        ++counters_.AddTagsCalls;
+        std::string shown;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            TagState& tag = tags_[addition.First + i];
+            tag.RegisteredAt = elapsed_;
+            shown += (i == 0 ? "" : ", ") + tag.Entry.Name + " (" + tag.Entry.Address + ") " +
+                     (cells[i] == 0 ? "added" : "refused");
+        }
+        display_.Event("AddTags " + std::to_string(cells.size()) + " tags from " + addition.Option->Path +
+                       ": " + std::to_string(result) +
+                       (result == 0 ? " (all added): " : " (not all added): ") + shown);
+    }
+
+    void SwitchLog(bool enable) {
+        char* message = nullptr;
+        api_->WriteLog(enable ? driver::HostTrue : driver::HostFalse, &message);
+        ++counters_.WriteLogCalls;
+        const auto text = memory_->Take(message);
+        const std::string state = enable ? "on" : "off";
+        display_.Event("WriteLog " + state +
+                       (text ? ": logging switched " + state + " as the pending message was handed over"
+                             : ": no message was pending, so the driver left the logging state as it was"));
+        Tell("WriteLog", text);
+    }
+
+    // For the summary: whether the driver's address check finds fault with the address of each tag that
+    // was registered and never reported.
+    void CheckSilentAddresses() {
+        for (TagState& tag : tags_) {
+            if (tag.Reports > 0 || !tag.RegisteredAt) continue;
+            // TagEdAddr accepts any address of a known tag type; a number that does not fit the block
+            // (a station without a board, say) shows as -1 in the normalised address.
+            const AddressCheck check = TagEdAddr(tag.Entry.Address);
+            tag.AddressRefused =
+                !check.Accepted || check.Normalised.value_or("").find("-1") != std::string::npos;
+        }
+    }
+
     // Lines typed meanwhile; false when one asks to stop.
     bool Typed() {
         if (!options_.TakesInput || !console_.ReadLine) return true;
@@ -382,8 +627,11 @@ private:
     std::vector<TagState> tags_;
     std::map<std::string, std::size_t> byName_;
     std::unordered_map<std::uint32_t, std::size_t> byId_;
-    std::vector<ScheduledWrite> pending_; // the --write values by time
-    std::size_t nextWrite_ = 0;
+    std::size_t initialCount_ = 0; // tags_ of --tags; the additions follow
+    std::vector<Addition> additions_;
+    std::vector<TimedCall> calls_; // the scheduled calls by time
+    std::size_t nextCall_ = 0;
+    double elapsed_ = 0;               // seconds into the scan of the step running
     std::vector<TagValueRec> reports_; // OnDataRead's array
     ScanCounters counters_;
 };

@@ -44,11 +44,31 @@ private:
     std::deque<std::string> lines_;
 };
 
+// Every text given for an option, parsed; false (after saying why) at the first it cannot take.
+template <typename Parsed, typename Parse>
+bool ParseEach(const std::vector<std::string>& texts, std::string_view option, Parse parse,
+               std::vector<Parsed>& into) {
+    for (const std::string& text : texts) {
+        auto parsed = parse(text);
+        if (!parsed) {
+            WriteUtf8(Stream::Error,
+                      "korax-host: error: " + std::string(option) + " " + parsed.Error().Text + "\n");
+            return false;
+        }
+        into.push_back(std::move(*parsed));
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     host::HostOptions options;
     std::vector<std::string> writes;
+    std::vector<std::string> writeSets;
+    std::vector<std::string> reads;
+    std::vector<std::string> additions;
+    std::vector<std::string> logSwitches;
     bool plain = false;
     bool noInput = false;
 
@@ -66,6 +86,16 @@ int main(int argc, char** argv) {
                    "seconds to scan (until Ctrl+C or quit when omitted)")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--write", writes, "NAME=VALUE[@SECONDS]: write a tag, at once or that far into the scan");
+    app.add_option("--write-tags", writeSets,
+                   "NAME=VALUE,NAME=VALUE...[@SECONDS]: write several tags in one WriteTags call");
+    app.add_option("--read", reads, "NAME,NAME...[@SECONDS]: force reads of tags (ReadTags)");
+    app.add_option("--add-tags", additions,
+                   "FILE[@SECONDS]: register the tags of a second tag list while scanning (AddTags)");
+    app.add_option("--log", logSwitches,
+                   "on|off[@SECONDS]: switch the driver's logging state (WriteLog; it acts only while a "
+                   "message is pending)");
+    app.add_flag("--list-tag-types", options.ListTagTypes,
+                 "print the tag editor's lists: templates (GetTags) and address list (GetTagAddrList)");
     app.add_option("--scenario,--simulate", options.ScenarioPath,
                    "board simulator scenario for the port I/O library stand-in");
     app.add_option("--driver", options.DriverName,
@@ -91,19 +121,20 @@ int main(int argc, char** argv) {
         WriteUtf8(Stream::Error, err.str());
         return ProcessExitCode(code == 0 ? ExitCode::Done : ExitCode::BadCommandLine);
     }
-    if (options.TagPath.empty() && !options.Edit && !options.Test && options.CheckAddresses.empty()) {
+    if (options.TagPath.empty() && !options.Edit && !options.Test && options.CheckAddresses.empty() &&
+        !options.ListTagTypes) {
         WriteUtf8(Stream::Error,
                   "korax-host: nothing to do: --tags FILE scans; --edit, --test and --check-address "
-                  "work on the block. --help lists every option.\n");
+                  "work on the block, --list-tag-types prints the tag editor's lists. --help lists every "
+                  "option.\n");
         return ProcessExitCode(ExitCode::BadCommandLine);
     }
-    for (const std::string& text : writes) {
-        const auto write = host::ParseWriteOption(text);
-        if (!write) {
-            WriteUtf8(Stream::Error, "korax-host: error: --write " + write.Error().Text + "\n");
-            return ProcessExitCode(ExitCode::BadCommandLine);
-        }
-        options.Writes.push_back(*write);
+    if (!ParseEach(writes, "--write", host::ParseWriteOption, options.Writes) ||
+        !ParseEach(writeSets, "--write-tags", host::ParseWriteSetOption, options.WriteSets) ||
+        !ParseEach(reads, "--read", host::ParseReadOption, options.Reads) ||
+        !ParseEach(additions, "--add-tags", host::ParseAdditionOption, options.Additions) ||
+        !ParseEach(logSwitches, "--log", host::ParseLogOption, options.LogSwitches)) {
+        return ProcessExitCode(ExitCode::BadCommandLine);
     }
 
     options.Live = !plain && !options.TagPath.empty() && StdoutIsTerminal() && EnableCursorControl();
