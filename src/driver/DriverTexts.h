@@ -33,4 +33,8 @@ inline constexpr std::array<TemplateText, 14> TemplateTexts = {{
     {"RunCount", "启动或停止定时器"},
 }};
 
+// The device test's.
+inline constexpr std::string_view DeviceTestNotSupported = "暂时不支持测试功能！";
+inline constexpr std::string_view DeviceTestProbeTag = "SysMsg";
+
 } // namespace korax::driver::texts

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "config/DevicePDB.h"
-#include "devtest/DLLTest.h"
+#include "driver/DeviceTest.h"
 #include "driver/DriverTexts.h"
 #include "driver/HostMemory.h"
 #include "driver/Library.h"
@@ -275,7 +275,7 @@ std::int32_t KORAX_API DLLEdDev(void* window, void* block) {
 HostBool KORAX_API DLLTestDev(void* block, HostBool) {
     return guarded(HostFalse, [&] {
         if (block == nullptr) return HostFalse;
-        const bool result = korax::devtest::RunDeviceTest(*static_cast<const DevicePDB*>(block));
+        const bool result = korax::driver::RunDeviceTest(*static_cast<const DevicePDB*>(block));
         // Whatever the outcome, the thread continues without a driver object.
         library::DestroyCurrent();
         return ToHostBool(result);
