@@ -298,7 +298,7 @@ private:
             GetTags(nullptr, records.get());
         } else if ((choice & 0x80) != 0) {
             GetTags(&count, nullptr);
-            Require(count == driver::texts::TemplateTexts.size());
+            Require(count == driver::texts::TemplateRows.size());
         } else {
             GetTags(&count, records.get());
         }
@@ -313,7 +313,7 @@ private:
             GetTagAddrList(0, nullptr, records.get());
         } else if ((choice & 0x80) != 0) {
             GetTagAddrList(0, &count, nullptr);
-            Require(count == static_cast<std::int32_t>(driver::texts::TemplateTexts.size()));
+            Require(count == static_cast<std::int32_t>(driver::texts::TemplateRows.size()));
         } else {
             GetTagAddrList(0, &count, records.get());
         }

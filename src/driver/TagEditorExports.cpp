@@ -27,30 +27,8 @@ namespace texts = korax::driver::texts;
 
 namespace {
 
-// What the editor shows for each template beside its name and description (TemplateTexts, same order).
-struct TemplateRow {
-    std::uint8_t DataType; // 0 real, 1 Boolean
-    std::uint8_t Access;   // 0 input, 1 output, 2 the two control tags
-    bool Special;          // the link and logging tags the driver serves itself
-    double RangeHigh;      // upper end of the value range
-};
-
-constexpr std::array<TemplateRow, texts::TemplateTexts.size()> TemplateRows = {{
-    {0, 0, false, 4095},  // AD
-    {1, 1, false, 0},     // CLREVENT
-    {1, 0, true, 1},      // CommLink
-    {0, 0, false, 65535}, // COUNT
-    {0, 1, false, 4095},  // DA
-    {1, 0, false, 0},     // DI
-    {1, 2, true, 1},      // EnCommLink
-    {1, 2, true, 1},      // ENLOG
-    {1, 1, false, 0},     // DO
-    {0, 0, false, 0},     // EVENT_NO
-    {0, 0, false, 65535}, // FREQ
-    {0, 0, false, 100},   // TEMP
-    {0, 1, false, 65535}, // CountTarget
-    {1, 1, false, 0},     // RunCount
-}};
+using texts::TemplateRow;
+using texts::TemplateRows;
 
 constexpr std::size_t TemplateCount = TemplateRows.size();
 constexpr double RangeLow = 0.0;
@@ -62,9 +40,9 @@ constexpr std::int32_t SpecialWord544 = 15;
 // Name and description: only the length byte and the characters, the rest of each field stays the host's.
 template <typename Record>
 void WriteTexts(Record& record, std::size_t index) {
-    korax::config::SetShortString(record.Name, sizeof record.Name, texts::TemplateTexts[index].Name);
+    korax::config::SetShortString(record.Name, sizeof record.Name, TemplateRows[index].Name);
     korax::config::SetShortString(record.Description, sizeof record.Description,
-                                  texts::TemplateTexts[index].Description);
+                                  TemplateRows[index].Description);
 }
 
 void WriteTemplate(TagTemplate& record, std::size_t index) {
