@@ -45,6 +45,21 @@
 
 namespace korax::driver {
 
+// Fills such a table by name: lookup(name) gives an entry's address (nil when absent), missing(name) hears
+// of every entry the library lacks.
+template <typename Table, typename Lookup, typename Missing>
+void BindHostExports(Table& table, Lookup&& lookup, Missing&& missing) {
+#define KORAX_BIND_HOST_EXPORT(Name, Result, Parameters, StackBytes)                                         \
+    table.Name = reinterpret_cast<decltype(table.Name)>(lookup(#Name));                                      \
+    if (table.Name == nullptr) missing(#Name);
+    KORAX_HOST_EXPORTS(KORAX_BIND_HOST_EXPORT)
+#undef KORAX_BIND_HOST_EXPORT
+}
+
+} // namespace korax::driver
+
+namespace korax::driver {
+
 inline constexpr int HostExportCount = 0
 #define KORAX_COUNT_ONE(Name, Result, Parameters, StackBytes) +1
     KORAX_HOST_EXPORTS(KORAX_COUNT_ONE)

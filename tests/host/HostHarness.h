@@ -64,15 +64,10 @@ struct Driver {
     std::int32_t(KORAX_API* LiveObjects)() = nullptr; // the diagnostic twin only
 
     explicit Driver(const char* name) : Library(DynamicLibrary::Load(name)) {
-#define KORAX_BIND_ENTRY(Name, Result, Parameters, StackBytes) Bind(Name, #Name);
-        KORAX_HOST_EXPORTS(KORAX_BIND_ENTRY)
-#undef KORAX_BIND_ENTRY
+        korax::driver::BindHostExports(
+            *this, [this](const char* entry) { return Library.Symbol(entry); },
+            [](const char* entry) { ADD_FAILURE() << "entry " << entry << " missing"; });
         LiveObjects = reinterpret_cast<decltype(LiveObjects)>(Library.Symbol("KoraxLiveObjects"));
-    }
-    template <typename F>
-    void Bind(F& entry, const char* name) {
-        entry = reinterpret_cast<F>(Library.Symbol(name));
-        if (entry == nullptr) ADD_FAILURE() << "entry " << name << " missing";
     }
 };
 

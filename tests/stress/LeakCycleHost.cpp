@@ -51,14 +51,9 @@ struct Driver {
     KORAX_HOST_EXPORTS(KORAX_HOST_ENTRY_POINTER)
 
     Driver() {
-#define KORAX_BIND_ENTRY(Name, Result, Parameters, StackBytes) Bind(Name, #Name);
-        KORAX_HOST_EXPORTS(KORAX_BIND_ENTRY)
-#undef KORAX_BIND_ENTRY
-    }
-    template <typename F>
-    void Bind(F& entry, const char* name) {
-        entry = reinterpret_cast<F>(Library.Symbol(name));
-        if (entry == nullptr) Fail(std::string("entry ") + name + " missing");
+        korax::driver::BindHostExports(
+            *this, [this](const char* entry) { return Library.Symbol(entry); },
+            [](const char* entry) { Fail(std::string("entry ") + entry + " missing"); });
     }
 };
 

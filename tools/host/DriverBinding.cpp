@@ -18,15 +18,16 @@ bool Bind(const platform::DynamicLibrary& library, F& entry, std::string_view na
 
 Result<std::unique_ptr<SharedMemory>> SharedMemory::Load() {
     auto manager = std::make_unique<SharedMemory>();
-    manager->library_ = platform::DynamicLibrary::Load(ManagerName);
+    manager->library_ = platform::DynamicLibrary::Load(driver::ManagerLibrary);
     if (!manager->library_.Loaded()) {
-        return Failure{"cannot load the shared memory manager " + std::string(ManagerName) +
+        return Failure{"cannot load the shared memory manager " + std::string(driver::ManagerLibrary) +
                        " (it belongs beside the driver library)"};
     }
     std::string missing;
     Bind(manager->library_, manager->getMem_, driver::ManagerGetMemEntry, missing);
     Bind(manager->library_, manager->freeMem_, driver::ManagerFreeMemEntry, missing);
-    if (!missing.empty()) return Failure{std::string(ManagerName) + " lacks the entries " + missing};
+    if (!missing.empty())
+        return Failure{std::string(driver::ManagerLibrary) + " lacks the entries " + missing};
     manager->liveBlocks_ = reinterpret_cast<decltype(liveBlocks_)>(manager->library_.Symbol(LiveBlocksEntry));
     return manager;
 }
@@ -55,9 +56,9 @@ Result<std::unique_ptr<DriverLibrary>> DriverLibrary::Load(std::string_view name
     const platform::DynamicLibrary& library = driver->library_;
     DriverEntries& api = driver->api_;
     std::string missing;
-#define KORAX_BIND_ENTRY(Name, Result, Parameters, StackBytes) Bind(library, api.Name, #Name, missing);
-    KORAX_HOST_EXPORTS(KORAX_BIND_ENTRY)
-#undef KORAX_BIND_ENTRY
+    driver::BindHostExports(
+        api, [&library](const char* entry) { return library.Symbol(entry); },
+        [&missing](const char* entry) { missing += (missing.empty() ? "" : ", ") + std::string(entry); });
     if (!missing.empty()) return Failure{std::string(name) + " is not a korax24 driver: it lacks " + missing};
     return driver;
 }

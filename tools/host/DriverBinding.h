@@ -18,9 +18,6 @@ using driver::HostBool;
 using driver::HostTagDef;
 using driver::TagValueRec;
 
-inline constexpr std::string_view DefaultDriverName = driver::DriverLibraryName;
-inline constexpr std::string_view ManagerName = driver::ManagerLibrary;
-
 // The process-shared memory manager, as the driver binds it too.
 class SharedMemory {
 public:

@@ -92,7 +92,7 @@ public:
         if (!memory) return Fail(ExitCode::DriverFailed, memory.Error().Text);
         memory_ = std::move(*memory);
         const std::string driverName =
-            options_.DriverName.empty() ? std::string(DefaultDriverName) : options_.DriverName;
+            options_.DriverName.empty() ? std::string(driver::DriverLibraryName) : options_.DriverName;
         auto driver = DriverLibrary::Load(driverName);
         if (!driver) return Fail(ExitCode::DriverFailed, driver.Error().Text);
         driver_ = std::move(*driver);
