@@ -94,6 +94,7 @@ TEST(Scenario, NotReadyTakesOnOrOffAndTraceTakesTheRestOfTheLine) {
                                                "notready 1 Off\r\n"
                                                "trace  C:\\trace files\\run#1.txt  # comment\n");
     EXPECT_EQ(bus.TraceFile(), "C:\\trace files\\run#1.txt");
+    bus.SetTraceFile(""); // the accesses below must not leave a file wherever the test runs
     bus.Write(0x30C, 1);
     EXPECT_EQ(bus.Read(0x305), 0x00);
     BoardSimulator busy = SimulatorFromScenario("board 1 KRX-A200 0x300\nnotready 1\n");
