@@ -9,8 +9,8 @@
 #include <sstream>
 #include <vector>
 
-#include "config/ConfigTexts.h"
 #include "config/DevicePDB.h"
+#include "config/Models.h"
 
 namespace korax::sim {
 
@@ -106,7 +106,7 @@ private:
 std::uint8_t ModelCode(const Line& line, std::size_t index) {
     const std::string name = Lower(line.Word(index));
     for (std::uint8_t code = 0; code < config::ModelCount; ++code) {
-        if (name == Lower(config::texts::ModelNames[code])) return code;
+        if (name == Lower(config::Models[code].Name)) return code;
     }
     if (name.find_first_not_of("0123456789") == std::string::npos)
         return static_cast<std::uint8_t>(line.Number(index, "model code", config::ModelCount - 1));

@@ -1,5 +1,6 @@
 #pragma once
-// Everything the driver and the wizard know about the seven board models, one row per model.
+// What the board layer derives from the model rows: tag kinds, port groups, gain records, port spans and
+// the register protocol facts every model shares.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -7,8 +8,8 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "config/ConfigTexts.h"
 #include "config/DevicePDB.h"
+#include "config/Models.h"
 #include "framework/TagTypes.h"
 
 namespace korax::boards {
@@ -47,13 +48,20 @@ constexpr std::int32_t ModelChannelTable(std::uint8_t model, TagKind kind) {
     return framework::ChannelRangeOf(model, static_cast<std::int32_t>(kind)).Max;
 }
 
+// Every user of the board layer reads the model rows through these names.
+using config::DaRangesWide;
+using config::GainEntry;
+using config::Model;
+using config::ModelOf;
+using config::Models;
+using config::NoPort;
+using config::OffersDifferential;
+using config::OffersSingleEnded;
+using config::PortMap;
+
 #pragma pack(push, 1)
 // The wizard's gain list of one model, laid out as hosts' tools have always read it: nine 16-bit header
 // values, then 16 entries of a 16-bit gain code and a 16-byte label padded with zeros (306 bytes).
-struct GainEntry {
-    std::int16_t Code;
-    char Label[16];
-};
 struct GainRecord {
     std::int16_t DifferentialInputs; // -1: not offered
     std::int16_t SingleEndedInputs;  // -1: not offered
@@ -64,158 +72,38 @@ struct GainRecord {
     std::int16_t Counters;
     std::int16_t Reserved2;
     std::int16_t GainCount; // -1: none
-    GainEntry Gains[16];
+    GainEntry Gains[config::GainListSize];
 };
 #pragma pack(pop)
-static_assert(sizeof(GainEntry) == 18);
 static_assert(sizeof(GainRecord) == 306);
 
-inline constexpr GainEntry NoGain = {-1, {}};
-
-// Port offsets from a board's base address; a register a model does not have is NoPort, the default, so a
-// row names only the registers its board has.
-inline constexpr std::int32_t NoPort = -1;
-struct PortMap {
-    std::int32_t DiByte = NoPort;         // + group (channel div 8), read
-    std::int32_t DoByte = NoPort;         // + group, written
-    std::int32_t AdLow = NoPort;          // conversion result, low byte
-    std::int32_t AdStatus = NoPort;       // status (bit 4 = not ready), then the high nibble
-    std::int32_t AdGain = NoPort;         // gain code
-    std::int32_t AdChannel = NoPort;      // channel
-    std::int32_t AdMode = NoPort;         // mode byte, written before the gain
-    std::int32_t AdStart = NoPort;        // starts a conversion
-    std::int32_t DaLow = NoPort;          // + 2 x channel
-    std::int32_t DaHigh = NoPort;         // + 2 x channel
-    std::int32_t CounterControl = NoPort; // control byte
-    std::int32_t CounterData = NoPort;    // + channel
-};
-
-// DA output ranges the wizard offers per channel.
-inline constexpr std::array<std::string_view, 5> DaRangesWide = {"0-5V", "0-10V", "+/-5V", "+/-10V",
-                                                                 "4-20mA"};
-inline constexpr std::array<std::string_view, 2> DaRangesNarrow = {"0-5V", "0-10V"};
-
-// The wizard's gain list header of a model: the input wirings it offers (-1: not offered), its channel
-// counts and how many gains its list holds (-1: none).
-struct GainHeader {
-    std::int16_t DifferentialInputs = -1;
-    std::int16_t SingleEndedInputs = -1;
-    std::int16_t DaChannels = -1;
-    std::int16_t DiPoints = -1;
-    std::int16_t DoPoints = -1;
-    std::int16_t Counters = -1;
-    std::int16_t GainCount = -1;
-};
-
-// A gain record from its header and the gain entries in list order; the unused entries are NoGain.
-constexpr GainRecord MakeGains(GainHeader h, std::initializer_list<GainEntry> entries = {}) {
-    GainRecord record{h.DifferentialInputs, h.SingleEndedInputs,
-                      h.DaChannels,         h.DiPoints,
-                      h.DoPoints,           -1,
-                      h.Counters,           -1,
-                      h.GainCount,          {}};
-    std::size_t i = 0;
-    for (const GainEntry& entry : entries) record.Gains[i++] = entry;
-    for (; i < std::size(record.Gains); ++i) record.Gains[i] = NoGain;
+// A model's gain record, from its row: channel counts and the gain count are -1 where the model has none.
+constexpr GainRecord GainRecordOf(const Model& model) {
+    const auto countOrNone = [](std::int32_t count) {
+        return static_cast<std::int16_t>(count > 0 ? count : -1);
+    };
+    std::int32_t gains = 0;
+    while (gains < static_cast<std::int32_t>(config::GainListSize) && model.Gains[gains].Code != -1) ++gains;
+    GainRecord record{model.Wirings.Differential,
+                      model.Wirings.SingleEnded,
+                      countOrNone(model.Channels.Da),
+                      countOrNone(model.Channels.Di),
+                      countOrNone(model.Channels.Do),
+                      -1,
+                      countOrNone(model.Channels.Count),
+                      -1,
+                      countOrNone(gains),
+                      {}};
+    for (std::size_t i = 0; i < config::GainListSize; ++i) record.Gains[i] = model.Gains[i];
     return record;
 }
-
-struct Model {
-    std::string_view Name;     // as stored in DevName
-    std::string_view ListName; // in the wizard's model list
-    PortMap Ports;
-    GainRecord Gains;
-    std::size_t DaRangeCount = DaRangesNarrow.size(); // how many of DaRangesWide the wizard offers
-    // The board's gain register takes the stored code modulo this (0: the code as stored).
-    std::int32_t GainCodeModulus = 0;
-};
-
-inline constexpr std::array<Model, config::ModelCount> Models = {{
-    {.Name = config::texts::ModelNames[0],
-     .ListName = "KRXA100",
-     .Ports = {.DiByte = 6,
-               .DoByte = 13,
-               .AdLow = 4,
-               .AdStatus = 5,
-               .AdGain = 9,
-               .AdChannel = 10,
-               .AdMode = 11,
-               .AdStart = 12,
-               .DaLow = 4,
-               .DaHigh = 5,
-               .CounterControl = 3,
-               .CounterData = 0},
-     .Gains = MakeGains({.DifferentialInputs = 8,
-                         .SingleEndedInputs = 16,
-                         .DaChannels = 2,
-                         .DiPoints = 16,
-                         .DoPoints = 16,
-                         .Counters = 1,
-                         .GainCount = 9},
-                        {{7, "0-1.25V"},
-                         {6, "0-2.5V"},
-                         {5, "0-5V"},
-                         {4, "0-10V"},
-                         {3, "+/-0.625V"},
-                         {2, "+/-1.25"},
-                         {1, "+/-2.5V"},
-                         {0, "+/-5V"},
-                         {8, "+/-10V"}})},
-    {.Name = config::texts::ModelNames[1],
-     .ListName = "KRXA200",
-     .Ports = {.AdLow = 4, .AdStatus = 5, .AdGain = 9, .AdChannel = 10, .AdStart = 12},
-     .Gains = MakeGains({.DifferentialInputs = 0, .SingleEndedInputs = 32, .GainCount = 8}, {{3, "0-1.25V"},
-                                                                                             {2, "0-2.5V"},
-                                                                                             {1, "0-5V"},
-                                                                                             {0, "0-10V"},
-                                                                                             {7, "+/-0.625V"},
-                                                                                             {6, "+/-1.25V"},
-                                                                                             {5, "+/-2.5V"},
-                                                                                             {4, "+/-5V"}}),
-     .GainCodeModulus = 4},
-    {.Name = config::texts::ModelNames[2],
-     .ListName = "KRXB100",
-     .Ports = {.DiByte = 14, .DoByte = 12, .DaLow = 1, .DaHigh = 0},
-     .Gains = MakeGains({.DaChannels = 6, .DiPoints = 16, .DoPoints = 16}),
-     .DaRangeCount = DaRangesWide.size()},
-    {.Name = config::texts::ModelNames[3],
-     .ListName = "KRXC100",
-     .Ports = {.DiByte = 0, .DoByte = 0, .CounterControl = 7, .CounterData = 4},
-     .Gains = MakeGains({.DiPoints = 32, .DoPoints = 32, .Counters = 3})},
-    {.Name = config::texts::ModelNames[4],
-     .ListName = "KRXC200",
-     .Ports = {.DiByte = 1, .DoByte = 0},
-     .Gains = MakeGains({.DiPoints = 8, .DoPoints = 8})},
-    {.Name = config::texts::ModelNames[5],
-     .ListName = "KRXC210",
-     .Ports = {.DiByte = 2, .DoByte = 0},
-     .Gains = MakeGains({.DiPoints = 16, .DoPoints = 16})},
-    {.Name = config::texts::ModelNames[6],
-     .ListName = "KRXC300",
-     .Ports = {.DiByte = 0, .DoByte = 0},
-     .Gains = MakeGains({.DiPoints = 32, .DoPoints = 32})},
-}};
-
-static_assert(Models[1].Gains.Gains[5].Code == 6 && Models[0].Gains.Gains[9].Code == -1);
-static_assert(Models[0].Gains.GainCount == 9 && Models[2].Gains.DaChannels == 6);
-
-// The row of a model code; nil for a slot without a board (or a code no model has).
-constexpr const Model* ModelOf(std::uint8_t devType) {
-    return config::IsBoard(devType) ? &Models[devType] : nullptr;
-}
+static_assert(GainRecordOf(Models[1]).Gains[5].Code == 6 && GainRecordOf(Models[0]).Gains[9].Code == -1);
+static_assert(GainRecordOf(Models[0]).GainCount == 9 && GainRecordOf(Models[2]).DaChannels == 6);
+static_assert(GainRecordOf(Models[3]).GainCount == -1 && GainRecordOf(Models[3]).Counters == 3);
 
 // Register protocol facts shared by every model that has the register.
 inline constexpr std::uint8_t AdNotReadyBit = 0x10;  // in the status byte: conversion not finished
 inline constexpr std::int32_t DaPortsPerChannel = 2; // a low and a high register per output channel
-
-// Input wirings a model offers (the wizard's and the block tool's one rule): -1 in the header is "not
-// offered".
-constexpr bool OffersDifferential(const Model& model) {
-    return model.Gains.DifferentialInputs != -1;
-}
-constexpr bool OffersSingleEnded(const Model& model) {
-    return model.Gains.SingleEndedInputs != -1;
-}
 
 // The counter control byte, 8254 style: bits 7..6 select the counter, bits 5..4 the access (3: low byte,
 // then high byte), bits 3..1 the mode (0), bit 0 binary counting (0).
@@ -268,23 +156,6 @@ constexpr PortSpan BoardPortSpan(std::uint8_t model) {
     return span;
 }
 
-// The gain record's header states the channel counts the address checks use: every row must agree.
-constexpr bool HeaderMatchesChannels(std::uint8_t model) {
-    const auto count = [model](TagKind kind) {
-        const std::int32_t highest = ModelChannelTable(model, kind);
-        return highest < 0 ? -1 : highest + 1;
-    };
-    const GainRecord& header = Models[model].Gains;
-    return header.DiPoints == count(TagKind::DI) && header.DoPoints == count(TagKind::DO) &&
-           header.DaChannels == count(TagKind::DA) && header.Counters == count(TagKind::Count) &&
-           std::max(header.SingleEndedInputs, header.DifferentialInputs) == count(TagKind::AD);
-}
-static_assert([] {
-    for (std::uint8_t model = 0; model < config::ModelCount; ++model) {
-        if (!HeaderMatchesChannels(model)) return false;
-    }
-    return true;
-}());
 static_assert(ModelChannelTable(0, TagKind::AD) == 15 && ModelChannelTable(1, TagKind::AD) == 31);
 static_assert(ModelChannelTable(0, TagKind::DA) == 1 && ModelChannelTable(2, TagKind::DA) == 5);
 static_assert(ModelChannelTable(3, TagKind::Count) == 2 && ModelChannelTable(6, TagKind::DI) == 31);

@@ -1,6 +1,7 @@
 #include "config/DevicePDB.h"
 
 #include "config/ConfigTexts.h"
+#include "config/Models.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,7 +63,7 @@ void FillDefaultPDB(DevicePDB& block) {
         for (int k = 0; k < DaRangeCount; ++k) entry.DARange[k] = 0;
     }
     block.Boards[0].DevType = 0;
-    SetShortString(block.Boards[0].DevName, DevNameSize, texts::ModelNames[0]);
+    SetShortString(block.Boards[0].DevName, DevNameSize, Models[0].Name);
     block.SelectedBoard = 0;
     block.HeaderReal = 1.0;
     block.CreateMode = 0;
@@ -106,7 +107,7 @@ std::uint8_t ModelFromIndex(std::int32_t listIndex) {
 std::optional<std::string_view> ModelName(std::int32_t code) {
     // Hosts hand in codes with stray high bits; only the low seven ever selected a name.
     const auto model = static_cast<std::uint32_t>(code) & 0x7Fu;
-    if (model < ModelCount) return texts::ModelNames[model];
+    if (model < ModelCount) return Models[model].Name;
     if (model == NoBoard) return texts::InvalidModel;
     return std::nullopt;
 }
@@ -116,7 +117,7 @@ std::uint8_t ModelFromName(std::string_view text) {
     std::string upper(text.substr(0, ModelNameCompareLength));
     std::transform(upper.begin(), upper.end(), upper.begin(), ToUpperAscii);
     for (std::uint8_t code = 0; code < ModelCount; ++code) {
-        if (upper == texts::ModelNames[code]) return code;
+        if (upper == Models[code].Name) return code;
     }
     return NoBoard;
 }

@@ -64,24 +64,6 @@ std::uint8_t ShownModel(const PageView& view) {
     return config::ModelFromIndex(view.Selection(Control::DevTypeEd));
 }
 
-std::span<const boards::GainEntry> GainList(std::uint8_t model) {
-    const boards::Model* row = boards::ModelOf(model);
-    if (row == nullptr || row->Gains.GainCount <= 0) return {};
-    const std::span<const boards::GainEntry> gains(row->Gains.Gains);
-    return gains.first(std::min(gains.size(), static_cast<std::size_t>(row->Gains.GainCount)));
-}
-
-std::string_view GainLabel(const boards::GainEntry& entry) {
-    const std::string_view label(entry.Label, sizeof(entry.Label));
-    return label.substr(0, label.find('\0'));
-}
-
-std::span<const std::string_view> DaRanges(std::uint8_t model) {
-    const boards::Model* row = boards::ModelOf(model);
-    if (row == nullptr) return boards::DaRangesNarrow;
-    return std::span(boards::DaRangesWide).first(std::min(row->DaRangeCount, boards::DaRangesWide.size()));
-}
-
 void AnalogSettings::ComputeClasses() {
     const std::uint8_t model = ShownModel(view_);
     const std::int32_t ad = boards::ModelChannelTable(model, boards::TagKind::AD);
@@ -121,10 +103,10 @@ void AnalogSettings::Relabel(int c) {
 void AnalogSettings::RefreshInputTab(int c) {
     view_.SetVisible(Control::ADSheet, InputClass != AdClass::None);
     if (InputClass != AdClass::None) Relabel(c);
-    const std::span<const boards::GainEntry> gains = GainList(ShownModel(view_));
+    const std::span<const config::GainEntry> gains = config::GainsOf(ShownModel(view_));
     for (int k = 0; k < AdRowCount; ++k) {
         view_.ClearItems(AdRangeList(k));
-        for (const boards::GainEntry& gain : gains) view_.AddItem(AdRangeList(k), GainLabel(gain));
+        for (const config::GainEntry& gain : gains) view_.AddItem(AdRangeList(k), config::GainLabelOf(gain));
     }
     RefreshPaging(c);
 }
@@ -134,10 +116,10 @@ void AnalogSettings::RefreshPaging(int c) {
     view_.SetEnabled(Control::UpButton, page != 0);
     view_.SetEnabled(Control::DownButton, page < AdPageCount[Slot(c)] - 1);
     // The lists show the kept codes: a pick not yet kept is dropped here.
-    const std::span<const boards::GainEntry> gains = GainList(ShownModel(view_));
+    const std::span<const config::GainEntry> gains = config::GainsOf(ShownModel(view_));
     for (int k = 0; k < AdRowCount; ++k) {
         const std::int32_t code = AdRangeCodes[Slot(c)][Channel(page, k)];
-        const auto found = std::ranges::find(gains, code, &boards::GainEntry::Code);
+        const auto found = std::ranges::find(gains, code, &config::GainEntry::Code);
         // A code the model does not offer shows as the first gain.
         const auto index = found == gains.end() ? 0 : static_cast<std::int32_t>(found - gains.begin());
         view_.SetSelection(AdRangeList(k), index);
@@ -151,7 +133,7 @@ void AnalogSettings::RefreshOutputTab(int c) {
         for (int k = 0; k < DaRowCount; ++k) view_.SetEnabled(DaRangeList(k), k < *enabled && !ViewOnly);
     }
     if (OutputClass == DaClass::Other) return;
-    const std::span<const std::string_view> ranges = DaRanges(ShownModel(view_));
+    const std::span<const std::string_view> ranges = config::DaRangesOf(ShownModel(view_));
     for (int k = 0; k < DaRowCount; ++k) {
         view_.SetItems(DaRangeList(k), ranges);
         view_.SetSelection(DaRangeList(k), DaRangeIndexes[Slot(c)][Index(k)]);
@@ -160,7 +142,7 @@ void AnalogSettings::RefreshOutputTab(int c) {
 }
 
 void AnalogSettings::KeepVisibleGainPage(int b) {
-    const std::span<const boards::GainEntry> gains = GainList(ShownModel(view_));
+    const std::span<const config::GainEntry> gains = config::GainsOf(ShownModel(view_));
     for (int k = 0; k < AdRowCount; ++k) {
         const std::int32_t index = view_.Selection(AdRangeList(k));
         // A list the user left as it was shown keeps the stored code, even one the model does not offer;

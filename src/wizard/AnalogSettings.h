@@ -20,12 +20,6 @@ enum class DaClass : std::uint8_t { One = 0, Two = 1, Six = 2, None = 3, Twelve 
 
 // The model the DevTypeEd list shows; NoBoard when it shows none.
 std::uint8_t ShownModel(const PageView& view);
-// The model's gain list as the gain lists offer it, in table order; empty for a model without gains.
-std::span<const boards::GainEntry> GainList(std::uint8_t model);
-// A gain entry's label, without its zero padding.
-std::string_view GainLabel(const boards::GainEntry& entry);
-// The output ranges the range lists offer for a model.
-std::span<const std::string_view> DaRanges(std::uint8_t model);
 
 class AnalogSettings {
 public:

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "config/ConfigTexts.h"
 #include "config/DevicePDB.h"
+#include "config/Models.h"
 #include "pdb/PdbTool.h"
 
 namespace {
@@ -76,7 +76,7 @@ void PutBoard(DevicePDB& block, int slot, std::uint8_t model, std::uint32_t base
     entry.BoardNo = slot;
     entry.DevType = model;
     korax::config::SetShortString(entry.DevName, korax::config::DevNameSize,
-                                  korax::config::texts::ModelNames[model]);
+                                  korax::config::Models[model].Name);
     entry.BaseAddress = base;
 }
 

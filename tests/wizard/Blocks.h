@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "HeadlessView.h"
-#include "config/ConfigTexts.h"
 #include "config/DevicePDB.h"
+#include "config/Models.h"
 #include "wizard/BoardPage.h"
 #include "wizard/WizardFlow.h"
 
@@ -24,7 +24,7 @@ inline void PutBoard(config::DevicePDB& block, int slot, std::uint8_t model, std
     config::BoardEntry& entry = block.Boards[slot];
     entry.BoardNo = slot;
     entry.DevType = model;
-    config::SetShortString(entry.DevName, config::DevNameSize, config::texts::ModelNames[model]);
+    config::SetShortString(entry.DevName, config::DevNameSize, config::Models[model].Name);
     entry.BaseAddress = base;
 }
 

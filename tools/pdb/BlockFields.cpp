@@ -16,11 +16,6 @@ constexpr std::array<std::string_view, 2> WiringLabels = {"single-ended", "diffe
 constexpr std::array<std::string_view, 2> AdRangeLabels = {"5V", "10V"};
 constexpr std::int32_t Differential = config::WiringCode(config::InputWiring::Differential);
 
-std::string_view LabelOf(const boards::GainEntry& gain) {
-    const char* end = std::find(std::begin(gain.Label), std::end(gain.Label), '\0');
-    return std::string_view(gain.Label, static_cast<std::size_t>(end - gain.Label));
-}
-
 bool SameText(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
@@ -139,7 +134,7 @@ Status SetModel(BoardEntry& entry, int slot, std::string_view value) {
     const bool changed = entry.DevType != *model;
     entry.DevType = *model;
     entry.BoardNo = slot;
-    config::SetShortString(entry.DevName, config::DevNameSize, config::texts::ModelNames[*model]);
+    config::SetShortString(entry.DevName, config::DevNameSize, config::Models[*model].Name);
     if (!OnBaseGrid(entry.BaseAddress)) entry.BaseAddress = config::DefaultBaseAddress;
     if (!changed) return {};
     std::fill(std::begin(entry.ADGain), std::end(entry.ADGain), 0);
@@ -288,40 +283,32 @@ std::int32_t DaChannels(std::uint8_t model) {
     return config::IsBoard(model) ? boards::ModelChannelTable(model, boards::TagKind::DA) + 1 : 0;
 }
 
-std::span<const boards::GainEntry> GainList(std::uint8_t model) {
-    const boards::Model* row = boards::ModelOf(model);
-    if (row == nullptr || row->Gains.GainCount <= 0) return {};
-    const auto count =
-        std::min<std::size_t>(static_cast<std::size_t>(row->Gains.GainCount), std::size(row->Gains.Gains));
-    return std::span(row->Gains.Gains).first(count);
-}
-
 std::optional<std::string> GainLabel(std::uint8_t model, std::int32_t code) {
-    for (const boards::GainEntry& gain : GainList(model)) {
-        if (gain.Code == code) return std::string(LabelOf(gain));
+    for (const config::GainEntry& gain : config::GainsOf(model)) {
+        if (gain.Code == code) return std::string(config::GainLabelOf(gain));
     }
     return std::nullopt;
 }
 
 std::optional<std::int32_t> GainByLabel(std::uint8_t model, std::string_view label) {
-    for (const boards::GainEntry& gain : GainList(model)) {
-        if (SameText(LabelOf(gain), label)) return gain.Code;
+    for (const config::GainEntry& gain : config::GainsOf(model)) {
+        if (SameText(config::GainLabelOf(gain), label)) return gain.Code;
     }
     return std::nullopt;
 }
 
 std::string GainChoices(std::uint8_t model) {
     std::string out;
-    for (const boards::GainEntry& gain : GainList(model)) {
-        out += (out.empty() ? "" : ", ") + std::string(LabelOf(gain)) + " = " + std::to_string(gain.Code);
+    for (const config::GainEntry& gain : config::GainsOf(model)) {
+        out += (out.empty() ? "" : ", ") + std::string(config::GainLabelOf(gain)) + " = " +
+               std::to_string(gain.Code);
     }
     return out.empty() ? "none" : out;
 }
 
 std::span<const std::string_view> DaRangeList(std::uint8_t model) {
-    const boards::Model* row = boards::ModelOf(model);
-    if (row == nullptr) return {};
-    return std::span(boards::DaRangesWide).first(std::min(row->DaRangeCount, boards::DaRangesWide.size()));
+    if (!config::IsBoard(model)) return {};
+    return config::DaRangesOf(model);
 }
 
 std::optional<std::string_view> DaRangeLabel(std::int32_t code) {
@@ -386,7 +373,7 @@ std::optional<std::string> BoardProblem(const BoardEntry& entry, int slot) {
                    Joined(AdRangeLabels);
         }
     }
-    if (!GainList(model).empty()) {
+    if (!config::GainsOf(model).empty()) {
         for (int k = 0; k < AdChannels(model); ++k) {
             if (!GainLabel(model, entry.ADGain[k])) {
                 return board + ": gain code " + std::to_string(entry.ADGain[k]) + " of analog input " +

@@ -33,8 +33,7 @@ std::string ModelChoices();
 std::int32_t AdChannels(std::uint8_t model);
 std::int32_t DaChannels(std::uint8_t model);
 
-// The model's gain list as the wizard offers it (empty for a model without analog inputs).
-std::span<const boards::GainEntry> GainList(std::uint8_t model);
+// The model's gains as the wizard offers them, by code or label; "none" as choices without analog inputs.
 std::optional<std::string> GainLabel(std::uint8_t model, std::int32_t code);
 std::optional<std::int32_t> GainByLabel(std::uint8_t model, std::string_view label);
 std::string GainChoices(std::uint8_t model);
