@@ -130,7 +130,7 @@ std::int32_t BaseAddressIndex(std::uint32_t address) {
 }
 
 std::string_view InputModeText(std::int32_t mode) {
-    return mode == WiringCode(InputWiring::Differential) ? texts::Differential : texts::SingleEnded;
+    return mode == DifferentialWiring ? texts::Differential : texts::SingleEnded;
 }
 
 } // namespace korax::config

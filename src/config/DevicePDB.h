@@ -80,6 +80,9 @@ enum class InputWiring : std::int32_t { SingleEnded = 0, Differential = 1 };
 constexpr std::int32_t WiringCode(InputWiring wiring) {
     return static_cast<std::int32_t>(wiring);
 }
+// The two codes as the field holds them, for code that compares or stores the raw field.
+inline constexpr std::int32_t SingleEndedWiring = WiringCode(InputWiring::SingleEnded);
+inline constexpr std::int32_t DifferentialWiring = WiringCode(InputWiring::Differential);
 
 // Factory defaults (FullPDB). Padding, SpareArea and the DevName tail are left as they are.
 void FillDefaultPDB(DevicePDB& block);

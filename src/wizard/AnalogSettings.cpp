@@ -8,8 +8,6 @@ namespace korax::wizard {
 
 namespace {
 
-constexpr std::int32_t DifferentialWiring = config::WiringCode(config::InputWiring::Differential);
-
 struct AdClassRow {
     std::int32_t HighestChannel;
     AdClass Class;
@@ -80,7 +78,7 @@ void AnalogSettings::ComputeClasses() {
 
 std::int32_t AnalogSettings::PageCount(int b) const {
     const PageCountRow& row = PageCounts[Index(InputClass)];
-    return block_.Boards[b].InputMode == DifferentialWiring ? row.Differential : row.SingleEnded;
+    return block_.Boards[b].InputMode == config::DifferentialWiring ? row.Differential : row.SingleEnded;
 }
 
 void AnalogSettings::Load() {

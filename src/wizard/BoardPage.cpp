@@ -28,9 +28,6 @@ using config::DefaultBaseAddress;
 using config::FirstBaseAddress;
 constexpr int NodeAddressDigits = 3;
 
-constexpr std::int32_t SingleEndedWiring = config::WiringCode(config::InputWiring::SingleEnded);
-constexpr std::int32_t DifferentialWiring = config::WiringCode(config::InputWiring::Differential);
-
 // What the page looks like per wizard mode (indexed by OperationMode).
 struct ModeLook {
     bool AddShown;
@@ -227,7 +224,7 @@ void BoardPage::SetUpControls() {
         view_.AddItem(Control::BaseAddress, HexUpper(address, 0) + std::string(texts::BaseAddressSuffix));
     }
     view_.ClearItems(Control::InputMode);
-    view_.AddItem(Control::InputMode, config::InputModeText(SingleEndedWiring));
+    view_.AddItem(Control::InputMode, config::InputModeText(config::SingleEndedWiring));
     view_.SetItems(Control::ADMaxRange, texts::MaxRangeItems);
     view_.SetEnabled(Control::ADMaxRange, false);
 }
@@ -285,13 +282,14 @@ void BoardPage::RefreshBoardFields() {
     if (differential && singleEnded) {
         view_.SetEnabled(Control::InputMode, !ViewOnly());
         view_.ClearItems(Control::InputMode);
-        view_.AddItem(Control::InputMode, config::InputModeText(SingleEndedWiring));
-        view_.AddItem(Control::InputMode, config::InputModeText(DifferentialWiring));
+        view_.AddItem(Control::InputMode, config::InputModeText(config::SingleEndedWiring));
+        view_.AddItem(Control::InputMode, config::InputModeText(config::DifferentialWiring));
     } else {
         // Nothing to choose: the list keeps what it had and only shows the board's wiring.
         view_.SetEnabled(Control::InputMode, false);
-        if (singleEnded) view_.AddItem(Control::InputMode, config::InputModeText(SingleEndedWiring));
-        if (differential) view_.AddItem(Control::InputMode, config::InputModeText(DifferentialWiring));
+        if (singleEnded) view_.AddItem(Control::InputMode, config::InputModeText(config::SingleEndedWiring));
+        if (differential)
+            view_.AddItem(Control::InputMode, config::InputModeText(config::DifferentialWiring));
     }
     view_.SetSelection(Control::InputMode, Entry(CurrentBoard).InputMode);
     view_.SetEnabled(Control::ADMaxRange, false);

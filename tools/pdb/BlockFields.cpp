@@ -14,7 +14,6 @@ namespace {
 constexpr std::string_view NoneName = "none";
 constexpr std::array<std::string_view, 2> WiringLabels = {"single-ended", "differential"};
 constexpr std::array<std::string_view, 2> AdRangeLabels = {"5V", "10V"};
-constexpr std::int32_t Differential = config::WiringCode(config::InputWiring::Differential);
 
 bool SameText(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -141,7 +140,8 @@ Status SetModel(BoardEntry& entry, int slot, std::string_view value) {
     for (std::int32_t& range : entry.DARange) {
         if (range < 0 || static_cast<std::size_t>(range) >= DaRangeList(*model).size()) range = 0;
     }
-    if (entry.InputMode == Differential && !OffersDifferential(*model)) entry.InputMode = 0;
+    if (entry.InputMode == config::DifferentialWiring && !OffersDifferential(*model))
+        entry.InputMode = config::SingleEndedWiring;
     return {};
 }
 
@@ -160,7 +160,7 @@ Status SetWiring(BoardEntry& entry, int slot, std::string_view value) {
     const std::uint8_t model = entry.DevType;
     if (Status inputs = RequireAnalogInputs(model, slot); !inputs) return inputs;
     const std::int32_t code = LabelOrCode(value, WiringByLabel(value));
-    if (!WiringLabel(code) || (code == Differential && !OffersDifferential(model))) {
+    if (!WiringLabel(code) || (code == config::DifferentialWiring && !OffersDifferential(model))) {
         return Failure{BoardText(model, slot) + ": wiring \"" + std::string(value) + "\" is not offered (" +
                        (OffersDifferential(model) ? Joined(WiringLabels) : std::string(WiringLabels[0])) +
                        ")"};
@@ -365,7 +365,7 @@ std::optional<std::string> BoardProblem(const BoardEntry& entry, int slot) {
     }
     if (AdChannels(model) > 0) {
         if (!WiringLabel(entry.InputMode) ||
-            (entry.InputMode == Differential && !OffersDifferential(model))) {
+            (entry.InputMode == config::DifferentialWiring && !OffersDifferential(model))) {
             return board + ": wiring code " + std::to_string(entry.InputMode) + " is not offered";
         }
         if (!AdRangeLabel(entry.ADMaxRange)) {
