@@ -56,25 +56,18 @@ void TCustomDLLObject::Shutdown() {
 }
 
 bool TCustomDLLObject::LoadPortLibrary() {
-    if (!PortLibraryRequired()) return true;
-    PortLib_ = platform::DynamicLibrary::Load(texts::PortLibraryName);
-    if (!PortLib_.Loaded()) {
+    // Only the driver's own bus reaches the hardware through the library; a bus handed in needs none.
+    if (&Bus_ != &SystemBus_) return true;
+    const PortLibraryOutcome outcome = SystemBus_.OpenLibrary();
+    if (outcome == PortLibraryOutcome::Missing) {
         SetsErrEvent(platform::FormatDateTime(Clock().Now()) + std::string(texts::PortLibraryPrefix) +
                      std::string(texts::PortLibraryMissing));
-        return false;
-    }
-    OutPortProc_ = reinterpret_cast<OutPortProc>(PortLib_.Symbol(texts::OutPortEntry));
-    if (OutPortProc_ == nullptr) {
+    } else if (outcome == PortLibraryOutcome::NoOutEntry) {
         SetsErrEvent(sErrEvent() + std::string(texts::OutPortMissing));
-        return false;
-    }
-    InPortProc_ = reinterpret_cast<InPortProc>(PortLib_.Symbol(texts::InPortEntry));
-    if (InPortProc_ == nullptr) {
+    } else if (outcome == PortLibraryOutcome::NoInEntry) {
         SetsErrEvent(sErrEvent() + std::string(texts::InPortMissing));
-        return false;
     }
-    SystemBus_.Bind(OutPortProc_, InPortProc_);
-    return true;
+    return outcome == PortLibraryOutcome::Bound || outcome == PortLibraryOutcome::NotUsed;
 }
 
 bool TCustomDLLObject::LoadPDB(const config::DevicePDB* block) {
@@ -121,12 +114,7 @@ bool TCustomDLLObject::CheckBoards() {
 }
 
 void TCustomDLLObject::CloseDriver() {
-    if (PortLib_.Loaded()) {
-        SystemBus_.Bind(nullptr, nullptr);
-        OutPortProc_ = nullptr;
-        InPortProc_ = nullptr;
-        PortLib_.Free();
-    }
+    SystemBus_.CloseLibrary();
     Bus_.Release();
     if (VendorLibLoaded_) {
         VendorLib_.Free();

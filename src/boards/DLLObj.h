@@ -44,7 +44,6 @@ public:
     bool BoardPresent(std::int32_t slot) const {
         return slot >= 0 && slot < config::BoardCount && BoardPresent_[static_cast<std::size_t>(slot)];
     }
-    bool PortLibLoaded() const { return PortLib_.Loaded(); }
     bool VendorLibLoaded() const { return VendorLibLoaded_; }
 
 protected:
@@ -59,10 +58,7 @@ protected:
 
     bool VendorLibLoaded_ = false;
     platform::DynamicLibrary VendorLib_;
-    platform::DynamicLibrary PortLib_;
     std::array<bool, config::BoardCount> BoardPresent_{};
-    OutPortProc OutPortProc_ = nullptr;
-    InPortProc InPortProc_ = nullptr;
 
 private:
     SystemPortBus SystemBus_;

@@ -14,10 +14,37 @@ constexpr std::uint32_t PortSpace = 0x10000; // 16-bit port numbers
 
 } // namespace
 
-bool PortLibraryRequired() {
+PortLibraryUse PortLibraryUseHere() {
+#if defined(_WIN32)
     // The platform cannot change while the process runs: ask once.
     static const bool nt = platform::IsNtPlatform();
-    return nt;
+    return nt ? PortLibraryUse::Required : PortLibraryUse::Never;
+#else
+    return PortLibraryUse::IfPresent;
+#endif
+}
+
+PortLibraryOutcome SystemPortBus::OpenLibrary() {
+    if (Use_ == PortLibraryUse::Never || PortLibrary_.empty()) return PortLibraryOutcome::NotUsed;
+    if (!Library_.Loaded()) Library_ = platform::DynamicLibrary::Load(PortLibrary_);
+    const bool required = Use_ == PortLibraryUse::Required;
+    if (!Library_.Loaded()) return required ? PortLibraryOutcome::Missing : PortLibraryOutcome::NotUsed;
+    auto* out = reinterpret_cast<OutPortProc>(Library_.Symbol(texts::OutPortEntry));
+    auto* in = reinterpret_cast<InPortProc>(Library_.Symbol(texts::InPortEntry));
+    if (out != nullptr && in != nullptr) {
+        Bind(out, in);
+        return PortLibraryOutcome::Bound;
+    }
+    // A required library stays loaded until the driver closes, as a bound one would.
+    if (required) return out == nullptr ? PortLibraryOutcome::NoOutEntry : PortLibraryOutcome::NoInEntry;
+    Library_.Free();
+    return PortLibraryOutcome::NotUsed;
+}
+
+void SystemPortBus::CloseLibrary() {
+    if (!Library_.Loaded()) return;
+    Bind(nullptr, nullptr);
+    Library_.Free();
 }
 
 void SystemPortBus::Write(std::uint16_t port, std::uint8_t value) {
@@ -45,16 +72,6 @@ void SystemPortBus::Delay(std::uint32_t units) {
 }
 
 bool SystemPortBus::Acquire(std::uint16_t first, std::uint32_t count, std::string& failure) {
-    if (Out_ == nullptr && !PortLibrary_.empty() && !OwnLibrary_.Loaded()) {
-        OwnLibrary_ = platform::DynamicLibrary::Load(PortLibrary_);
-        auto* out = reinterpret_cast<OutPortProc>(OwnLibrary_.Symbol(texts::OutPortEntry));
-        auto* in = reinterpret_cast<InPortProc>(OwnLibrary_.Symbol(texts::InPortEntry));
-        if (out != nullptr && in != nullptr) {
-            Bind(out, in);
-        } else {
-            OwnLibrary_.Free();
-        }
-    }
     if (Out_ != nullptr) return true; // the library does every transfer
     // Port numbers are 16-bit: a range running past 0xFFFF continues at 0.
     const std::uint32_t head = std::min(count, PortSpace - first);
@@ -74,10 +91,6 @@ void SystemPortBus::Release() {
     for (const auto& [first, count] : Held_) Ports_.Revoke(first, count);
     Held_.clear();
     Granted_.reset();
-    if (OwnLibrary_.Loaded()) {
-        Bind(nullptr, nullptr);
-        OwnLibrary_.Free();
-    }
 }
 
 } // namespace korax::boards
