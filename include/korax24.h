@@ -53,8 +53,9 @@ enum { KORAX_ACCESS_INPUT = 0, KORAX_ACCESS_OUTPUT = 1, KORAX_ACCESS_CONTROL = 2
 enum {
     /* AddTags: every tag added; ReadTags: reads queued; WriteTags: every write made. */
     KORAX_RESULT_OK = 0,
-    /* AddTags: a tag refused (see its result cell); ReadTags: nil array or count 0; WriteTags: a write
-     * refused, nil array, count 0; AddTags and WriteTags also without a driver object on the thread. */
+    /* AddTags: a tag refused (see its result cell), a nil array; ReadTags: a nil array or count 0;
+     * WriteTags: a write refused, a nil array, count 0; AddTags and WriteTags also without a driver
+     * object on the thread (ReadTags then answers KORAX_RESULT_OK). */
     KORAX_RESULT_FAILED = 1
 };
 
