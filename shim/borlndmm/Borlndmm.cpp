@@ -6,18 +6,7 @@
 #include <mutex>
 #include <unordered_set>
 
-#if defined(__i386__)
-#define SHIM_REGISTER __attribute__((regparm(3)))
-#else
-#define SHIM_REGISTER
-#endif
-#if defined(_WIN32)
-#define SHIM_API __stdcall
-#define SHIM_EXPORT
-#else
-#define SHIM_API
-#define SHIM_EXPORT __attribute__((visibility("default")))
-#endif
+#include "korax24.h" // the manager's convention as hosts call it
 
 namespace {
 
@@ -36,7 +25,7 @@ Blocks& Registry() {
 
 extern "C" {
 
-SHIM_EXPORT SHIM_REGISTER void* Borlndmm_SysGetMem(std::int32_t size) {
+KORAX_EXPORT KORAX_REGISTER void* Borlndmm_SysGetMem(std::int32_t size) {
     if (size <= 0) return nullptr;
     void* block = std::malloc(static_cast<std::size_t>(size));
     if (block == nullptr) return nullptr;
@@ -47,7 +36,7 @@ SHIM_EXPORT SHIM_REGISTER void* Borlndmm_SysGetMem(std::int32_t size) {
 }
 
 // 0 when the block was released; non-zero for a pointer this manager never handed out (or already took back).
-SHIM_EXPORT SHIM_REGISTER std::int32_t Borlndmm_SysFreeMem(void* block) {
+KORAX_EXPORT KORAX_REGISTER std::int32_t Borlndmm_SysFreeMem(void* block) {
     auto& registry = Registry();
     const std::lock_guard lock(registry.Lock);
     if (registry.Live.erase(block) == 0) {
@@ -58,7 +47,7 @@ SHIM_EXPORT SHIM_REGISTER std::int32_t Borlndmm_SysFreeMem(void* block) {
     return 0;
 }
 
-SHIM_EXPORT SHIM_REGISTER void* Borlndmm_SysReallocMem(void* block, std::int32_t size) {
+KORAX_EXPORT KORAX_REGISTER void* Borlndmm_SysReallocMem(void* block, std::int32_t size) {
     if (size <= 0) return nullptr;
     auto& registry = Registry();
     const std::lock_guard lock(registry.Lock);
@@ -71,13 +60,13 @@ SHIM_EXPORT SHIM_REGISTER void* Borlndmm_SysReallocMem(void* block, std::int32_t
 }
 
 // Test diagnostics, not part of the real manager's interface.
-SHIM_EXPORT std::int32_t SHIM_API ShimLiveBlocks() {
+KORAX_EXPORT std::int32_t KORAX_API ShimLiveBlocks() {
     auto& registry = Registry();
     const std::lock_guard lock(registry.Lock);
     return static_cast<std::int32_t>(registry.Live.size());
 }
 
-SHIM_EXPORT std::int32_t SHIM_API ShimBadFrees() {
+KORAX_EXPORT std::int32_t KORAX_API ShimBadFrees() {
     auto& registry = Registry();
     const std::lock_guard lock(registry.Lock);
     return registry.BadFrees;

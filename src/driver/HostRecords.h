@@ -5,60 +5,36 @@
 
 #include "driver/ValueRecord.h"
 #include "framework/TagItem.h"
+#include "korax24.h"
 
 namespace korax::driver {
 
-#pragma pack(push, 1)
-// The host's tag definition record. Only the fields below are read; the bytes in between are the host's.
-struct HostTagDef {
-    std::uint32_t TagId;
-    char Name[32];
-    std::uint8_t Reserved1[4];
-    char Address[64];
-    std::uint8_t DataType;
-    std::uint8_t Reserved2[3];
-    std::uint32_t ScanInterval;
-    std::uint8_t Reserved3[8];
-    // OLE Automation variant: 16-bit type code at 120, value from 128 (a pointer takes the native width).
-    std::uint16_t InitialType;
-    std::uint8_t Reserved4[6];
-    std::uint8_t InitialValue[8];
-};
-#pragma pack(pop)
-
-static_assert(offsetof(HostTagDef, TagId) == 0);
-static_assert(offsetof(HostTagDef, Name) == 4);
-static_assert(offsetof(HostTagDef, Address) == 40);
-static_assert(offsetof(HostTagDef, DataType) == 104);
-static_assert(offsetof(HostTagDef, ScanInterval) == 108);
-static_assert(offsetof(HostTagDef, InitialType) == 120);
-static_assert(offsetof(HostTagDef, InitialValue) == 128);
-static_assert(sizeof(HostTagDef) == 136);
-static_assert(sizeof(void*) <= sizeof(HostTagDef::InitialValue));
+// The host's tag definition record, laid out in the public header.
+using ::HostTagDef;
 
 // Variant type codes the driver understands as an initial value.
 enum class VariantType : std::uint16_t {
-    Empty = 0,
-    Null = 1,
-    Int16 = 2,
-    Int32 = 3,
-    Single = 4,
-    Double = 5,
-    Currency = 6,
-    Date = 7,
-    WideString = 8,
-    Boolean = 11,
-    Int8 = 16,
-    UInt8 = 17,
-    UInt16 = 18,
-    UInt32 = 19,
-    Int64 = 20,
-    UInt64 = 21,
-    Int = 22,
-    UInt = 23,
-    HostString = 0x100, // the host's own 8-bit string
+    Empty = KORAX_VT_EMPTY,
+    Null = KORAX_VT_NULL,
+    Int16 = KORAX_VT_I2,
+    Int32 = KORAX_VT_I4,
+    Single = KORAX_VT_R4,
+    Double = KORAX_VT_R8,
+    Currency = KORAX_VT_CY,
+    Date = KORAX_VT_DATE,
+    WideString = KORAX_VT_BSTR,
+    Boolean = KORAX_VT_BOOL,
+    Int8 = KORAX_VT_I1,
+    UInt8 = KORAX_VT_UI1,
+    UInt16 = KORAX_VT_UI2,
+    UInt32 = KORAX_VT_UI4,
+    Int64 = KORAX_VT_I8,
+    UInt64 = KORAX_VT_UI8,
+    Int = KORAX_VT_INT,
+    UInt = KORAX_VT_UINT,
+    HostString = KORAX_VT_HOST_STRING, // the host's own 8-bit string
 };
-inline constexpr std::uint16_t VariantByRef = 0x4000;
+inline constexpr std::uint16_t VariantByRef = KORAX_VT_BYREF;
 
 // Reads a host record into the driver's definition. Name and address stop at their first zero byte or
 // at the end of their field. Only type codes 0 (empty) and 1 (null) mean "no initial value"; any other

@@ -1,39 +1,25 @@
 #pragma once
-// The tag value record that crosses the boundary in OnDataRead, OnDataWrite and WriteTags, and the one
-// encoding of its value bytes by data type. The driver fills and reads records with it, and so does a host
-// (korax-host), so both sides agree on every byte.
+// The tag value record that crosses the boundary in OnDataRead, OnDataWrite and WriteTags (laid out in the
+// public header), and the one encoding of its value bytes by data type. The driver fills and reads records
+// with it, and so does a host (korax-host), so both sides agree on every byte.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 
 #include "framework/TagItem.h"
+#include "korax24.h"
 
 namespace korax::driver {
 
 // The data type codes of every host record.
 using framework::DataType;
 
-#pragma pack(push, 1)
-struct TagValueRec {
-    std::int32_t TagId;
-    double TimeStamp; // local date-time, days since 1899-12-30
-    std::uint32_t Status;
-    std::uint8_t DataType;
-    std::uint8_t Padding[3];
-    // Real: a double. Boolean: a 32-bit 0 or 1 in the first four bytes. Text: a pointer to a
-    // zero-terminated 8-bit string in the first bytes (four on Win32).
-    std::uint8_t Value[8];
-};
-#pragma pack(pop)
+using ::TagValueRec;
 
-static_assert(offsetof(TagValueRec, TagId) == 0);
-static_assert(offsetof(TagValueRec, TimeStamp) == 4);
-static_assert(offsetof(TagValueRec, Status) == 12);
-static_assert(offsetof(TagValueRec, DataType) == 16);
-static_assert(offsetof(TagValueRec, Value) == 20);
-static_assert(sizeof(TagValueRec) == 28);
-static_assert(sizeof(char*) <= sizeof(TagValueRec::Value));
+static_assert(static_cast<int>(DataType::Real) == KORAX_TYPE_REAL);
+static_assert(static_cast<int>(DataType::Boolean) == KORAX_TYPE_BOOLEAN);
+static_assert(static_cast<int>(DataType::Text) == KORAX_TYPE_STRING);
 
 // The record's data type, or nothing for a code outside 0..2.
 inline std::optional<DataType> RecordDataType(const TagValueRec& record) {

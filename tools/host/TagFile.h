@@ -38,8 +38,8 @@ struct TagListEntry {
 // The driver keeps a table indexed by tag id, so ids must stay small.
 inline constexpr std::uint32_t MaxTagId = 65535;
 // Field widths of the driver's tag definition record, in GBK bytes.
-inline constexpr std::size_t NameBytes = 32;
-inline constexpr std::size_t AddressBytes = 64;
+inline constexpr std::size_t NameBytes = sizeof(::HostTagDef::Name);
+inline constexpr std::size_t AddressBytes = sizeof(::HostTagDef::Address);
 
 // The first line the tag file cannot take; Text reads "FILE line N: reason".
 struct TagFileError {

@@ -1,0 +1,2 @@
+// The C host compiled as C++: the public header must serve both languages.
+#include "CHost.c"
