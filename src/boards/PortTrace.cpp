@@ -19,10 +19,10 @@ namespace korax::boards {
 
 namespace {
 
-constexpr std::size_t BatchRecords = 1024;        // records a batch holds before it goes to the file
-constexpr std::uint64_t FlushAfterUs = 250'000;   // how old a batch's first record may grow
+constexpr std::size_t BatchRecords = 4096;        // records a batch holds before it goes to the file
+constexpr std::uint64_t FlushAfterUs = 1'000'000; // how old a batch's first record may grow
 constexpr std::size_t BatchTextBytes = 64 * 1024; // texts a batch holds before it goes
-constexpr std::size_t MaxQueuedRecords = 64 * BatchRecords; // waiting for the writer; beyond, they are lost
+constexpr std::size_t MaxQueuedRecords = 16 * BatchRecords; // waiting for the writer; beyond, they are lost
 constexpr std::size_t MaxSpare = 16;                        // emptied batches kept for their storage
 constexpr std::size_t MaxTextLength = 1000;                 // a longer text is cut
 constexpr std::size_t MaxServedNames = 8;                   // tag names a request line lists
@@ -385,16 +385,14 @@ TraceRecorder::~TraceRecorder() {
     Flush();
 }
 
-void TraceRecorder::Add(const TraceRecord& record) {
-    if (Batch_.Records.empty()) {
-        BatchStart_ = record.Us;
-        Batch_.Thread = platform::CurrentThreadId();
-    } else if (Batch_.Records.size() >= BatchRecords || record.Us - BatchStart_ >= FlushAfterUs ||
-               Batch_.Texts.size() >= BatchTextBytes) {
-        Flush();
-        BatchStart_ = record.Us;
-        Batch_.Thread = platform::CurrentThreadId();
-    }
+const std::size_t TraceRecorder::Capacity_ = BatchRecords;
+const std::size_t TraceRecorder::TextCapacity_ = BatchTextBytes;
+const std::uint64_t TraceRecorder::FlushAfterUs_ = FlushAfterUs;
+
+void TraceRecorder::StartBatch(const TraceRecord& record) {
+    Flush();
+    BatchStart_ = record.Us;
+    Batch_.Thread = platform::CurrentThreadId();
     Batch_.Records.push_back(record);
 }
 

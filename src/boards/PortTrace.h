@@ -158,7 +158,14 @@ public:
     void DriverClosed() override { Flush(); }
 
 private:
-    void Add(const TraceRecord& record);
+    // The hot path stays inline: a record goes into the batch unless the batch must go first.
+    void Add(const TraceRecord& record) {
+        if (Batch_.Records.empty() || Batch_.Records.size() >= Capacity_ ||
+            record.Us - BatchStart_ >= FlushAfterUs_ || Batch_.Texts.size() >= TextCapacity_)
+            return StartBatch(record);
+        Batch_.Records.push_back(record);
+    }
+    void StartBatch(const TraceRecord& record);
     void Text(TraceKind kind, std::string_view text);
     std::string ServedText(const framework::PollRequest& request) const;
 
@@ -169,6 +176,9 @@ private:
     const bool Messages_;
     TraceBatch Batch_;
     std::uint64_t BatchStart_ = 0;
+    static const std::size_t Capacity_;
+    static const std::size_t TextCapacity_;
+    static const std::uint64_t FlushAfterUs_;
     std::shared_ptr<const config::DevicePDB> Block_;
 };
 
