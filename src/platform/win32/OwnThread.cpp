@@ -6,7 +6,7 @@ namespace korax::platform {
 
 namespace {
 
-struct Start {
+struct ThreadStart {
     std::function<void()> Body;
     HMODULE Module;
 };
@@ -14,7 +14,7 @@ struct Start {
 DWORD WINAPI Run(void* argument) {
     HMODULE module = nullptr;
     {
-        const std::unique_ptr<Start> start(static_cast<Start*>(argument));
+        const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(argument));
         module = start->Module;
         try {
             start->Body();
@@ -37,7 +37,7 @@ bool OwnThread::Start(std::function<void()> body) {
     HMODULE module = nullptr;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&Run), &module))
         return false;
-    auto start = std::make_unique<struct Start>(Start{std::move(body), module});
+    auto start = std::make_unique<ThreadStart>(ThreadStart{std::move(body), module});
     HANDLE thread = CreateThread(nullptr, 0, &Run, start.get(), 0, nullptr);
     if (thread == nullptr) {
         FreeLibrary(module);
