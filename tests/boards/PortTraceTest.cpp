@@ -18,6 +18,7 @@
 #include "boards/PortTrace.h"
 #include "config/DevicePDB.h"
 #include "framework/Value.h"
+#include "platform/Clock.h"
 #include "support/FakeClock.h"
 #include "support/RecordingBus.h"
 #include "support/TagDefinitions.h"
@@ -378,7 +379,8 @@ TEST(PortTrace, UnwritableFileGivesOneMessageAndTheDriverGoesOn) {
     tags.Add(1, "DI0:0", 0);
     const auto block = BlockOf(3);
     ASSERT_TRUE(first.Initialise(&block, tags.List()));
-    EXPECT_EQ(first.TakeErrEvent(), "2023-03-15 12:00:00：端口跟踪文件" + file + "无法写入，已停止跟踪");
+    EXPECT_EQ(first.TakeErrEvent(),
+              korax::platform::FormatDateTime(clock.now) + "：端口跟踪文件" + file + "无法写入，已停止跟踪");
     ASSERT_TRUE(second.Initialise(&block, tags.List()));
     for (int step = 0; step < 5; ++step) {
         clock.Advance(10);
