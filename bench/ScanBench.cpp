@@ -5,7 +5,10 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <filesystem>
 #include <memory>
+
+#include "boards/PortTrace.h"
 
 #include "Layouts.h"
 #include "support/FakeClock.h"
@@ -45,6 +48,20 @@ void OnDataRead(benchmark::State& state, Layout layout) {
     state.counters["bytes_per_tag"] = BytesPerTag(layout, count);
 }
 
+// The same steady state with the port trace on (ports, requests and messages, into a file in the temporary
+// folder): the trace must cost at most twice as much again as the step itself.
+void OnDataReadTraced(benchmark::State& state, Layout layout) {
+    const int count = static_cast<int>(state.range(0));
+    korax::test::FakeClock clock;
+    const auto file = std::filesystem::temp_directory_path() / "korax24-bench.trace";
+    korax::boards::TraceFile trace(korax::boards::TraceSettings{.File = file.string()},
+                                   clock); // outlives the object
+    korax::bench::SteadyObject steady(layout, count, clock);
+    steady.object.TraceTo(trace);
+    for (auto _ : state) steady.Step(clock);
+    state.counters["tags"] = count;
+}
+
 void IniDriver(benchmark::State& state, Layout layout) {
     const int count = static_cast<int>(state.range(0));
     korax::test::FakeClock clock;
@@ -68,6 +85,9 @@ void Register() {
         auto* read = benchmark::RegisterBenchmark(("OnDataRead/" + name).c_str(), OnDataRead, layout);
         read->Arg(100)->Arg(65535);
         if (layout == Layout::Device) read->Arg(DeviceChannels)->Arg(5 * DeviceChannels);
+        benchmark::RegisterBenchmark(("OnDataReadTraced/" + name).c_str(), OnDataReadTraced, layout)
+            ->Arg(100)
+            ->Arg(65535);
         benchmark::RegisterBenchmark(("IniDriver/" + name).c_str(), IniDriver, layout)
             ->Arg(16384)
             ->Arg(65535)
