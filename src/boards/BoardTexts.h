@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <string_view>
 
 // Fixed texts of the board layer (GBK at run time).
@@ -25,5 +26,38 @@ inline constexpr std::string_view RefusedReason = "：";
 // What a text-typed bit tag shows.
 inline constexpr std::string_view BitSet = "开";
 inline constexpr std::string_view BitClear = "关";
+
+// Decoded port accesses of a trace: "board 0 KRX-A100 0x226 <- 0x05: AD channel select = 5". '#' in a
+// label stands for the register's index (the port group or the channel).
+inline constexpr std::string_view DecodeBoard = "board ";
+inline constexpr std::string_view DecodeWritten = " <- ";
+inline constexpr std::string_view DecodeRead = " -> ";
+inline constexpr std::string_view DecodeMeaning = ": ";
+inline constexpr std::string_view DecodeEquals = " = ";
+inline constexpr std::string_view NoRegisterWritten = "no register takes a write here";
+inline constexpr std::string_view NoRegisterRead = "no register answers a read here";
+inline constexpr std::string_view UnusedPortName = "Unused"; // a port inside a board's range no register uses
+inline constexpr std::string_view DiByteLabel = "DI byte #";
+inline constexpr std::string_view DoByteLabel = "DO byte #";
+inline constexpr std::string_view AdLowLabel = "AD low byte";
+inline constexpr std::string_view AdStatusLabel = "AD status";
+inline constexpr std::string_view AdNotReady = ", not ready";
+inline constexpr std::string_view AdReady = ", ready, high nibble = ";
+inline constexpr std::string_view AdGainLabel = "AD gain code";
+inline constexpr std::string_view AdChannelLabel = "AD channel select";
+inline constexpr std::string_view AdModeLabel = "AD mode";
+inline constexpr std::string_view AdStartLabel = "AD start conversion";
+inline constexpr std::string_view DaLowLabel = "DA channel # low byte";
+inline constexpr std::string_view DaHighLabel = "DA channel # high byte";
+inline constexpr std::string_view CounterDataLabel = "counter # data";
+// The counter control byte: "counter 1 control: low then high byte, mode 0, binary".
+inline constexpr std::string_view CounterLabel = "counter ";
+inline constexpr std::string_view CounterControlLabel = " control: ";
+inline constexpr std::string_view CounterReadBackLabel = "counter read-back command";
+inline constexpr std::array<std::string_view, 4> CounterAccess = {"latch count", "low byte only",
+                                                                  "high byte only", "low then high byte"};
+inline constexpr std::string_view CounterModeLabel = ", mode ";
+inline constexpr std::string_view CounterBinary = ", binary";
+inline constexpr std::string_view CounterBcd = ", BCD";
 
 } // namespace korax::boards::texts

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "boards/BoardTexts.h"
 #include "config/ConfigTexts.h"
 #include "config/DevicePDB.h"
 #include "framework/TagTypes.h"
@@ -206,6 +207,7 @@ constexpr const Model* ModelOf(std::uint8_t devType) {
 
 // Register protocol facts shared by every model that has the register.
 inline constexpr std::uint8_t AdNotReadyBit = 0x10;  // in the status byte: conversion not finished
+inline constexpr std::uint8_t HighNibbleMask = 0x0F; // AD result bits 11..8 in the status byte; DA high
 inline constexpr std::int32_t DaPortsPerChannel = 2; // a low and a high register per output channel
 
 // Input wirings a model offers (the wizard's and the block tool's one rule): -1 in the header is "not
@@ -219,10 +221,17 @@ constexpr bool OffersSingleEnded(const Model& model) {
 
 // The counter control byte, 8254 style: bits 7..6 select the counter, bits 5..4 the access (3: low byte,
 // then high byte), bits 3..1 the mode (0), bit 0 binary counting (0).
+inline constexpr int CounterSelectShift = 6;
+inline constexpr int CounterAccessShift = 4;
+inline constexpr std::uint8_t CounterAccessMask = 0x03;
+inline constexpr int CounterModeShift = 1;
+inline constexpr std::uint8_t CounterModeMask = 0x07;
+inline constexpr std::uint8_t CounterBcdBit = 0x01;
+inline constexpr std::uint8_t CounterReadBack = 3; // the select value of the read-back command
 inline constexpr std::uint8_t CounterLowThenHigh = 0x30;
 inline constexpr std::uint8_t CounterMode0 = 0x00;
 constexpr std::uint8_t CounterControlByte(std::uint8_t counter) {
-    return static_cast<std::uint8_t>(counter << 6 | CounterLowThenHigh | CounterMode0);
+    return static_cast<std::uint8_t>(counter << CounterSelectShift | CounterLowThenHigh | CounterMode0);
 }
 // By channel: 0x30, 0x70, 0xB0; any other channel 0x00.
 inline constexpr std::array<std::uint8_t, 3> CounterControlBytes = {
@@ -238,33 +247,90 @@ struct PortSpan {
     constexpr std::uint32_t Count() const { return static_cast<std::uint32_t>(Last - First + 1); }
 };
 
+// How the registers of the port map repeat on a board and which way data goes through them: one row per
+// PortMap field. The port span, the register names of a trace and its decoded meanings all come from here.
+enum class Repeat : std::uint8_t {
+    Once,       // one register when the board has any channel of the kind
+    PerGroup,   // one per port group of the kind's channels (eight DI or DO points a byte)
+    PerChannel, // one per channel of the kind, Stride ports apart
+};
+enum class Flow : std::uint8_t { Read = 1, Written = 2, Both = 3 };
+// What a decoded access says: the label with '#' replaced by the register's index, then per Shows.
+enum class Shows : std::uint8_t {
+    Label,          // the label alone
+    Value,          // the label, " = ", the byte in decimal
+    AdStatus,       // ready or not, and the result's high nibble
+    CounterControl, // the control byte's fields
+};
+struct RegisterLayout {
+    std::int32_t PortMap::*Offset;
+    std::string_view Name; // as the port map names it
+    TagKind Kind;          // whose channels the register serves
+    Repeat Repeats;
+    std::int32_t Stride;
+    Flow Direction;
+    std::string_view Label;
+    Shows Meaning;
+};
+inline constexpr std::array<RegisterLayout, 12> RegisterLayouts = {{
+    {&PortMap::DiByte, "DiByte", TagKind::DI, Repeat::PerGroup, 1, Flow::Read, texts::DiByteLabel,
+     Shows::Label},
+    {&PortMap::DoByte, "DoByte", TagKind::DO, Repeat::PerGroup, 1, Flow::Written, texts::DoByteLabel,
+     Shows::Label},
+    {&PortMap::AdLow, "AdLow", TagKind::AD, Repeat::Once, 1, Flow::Read, texts::AdLowLabel, Shows::Label},
+    {&PortMap::AdStatus, "AdStatus", TagKind::AD, Repeat::Once, 1, Flow::Read, texts::AdStatusLabel,
+     Shows::AdStatus},
+    {&PortMap::AdGain, "AdGain", TagKind::AD, Repeat::Once, 1, Flow::Written, texts::AdGainLabel,
+     Shows::Value},
+    {&PortMap::AdChannel, "AdChannel", TagKind::AD, Repeat::Once, 1, Flow::Written, texts::AdChannelLabel,
+     Shows::Value},
+    {&PortMap::AdMode, "AdMode", TagKind::AD, Repeat::Once, 1, Flow::Written, texts::AdModeLabel,
+     Shows::Value},
+    {&PortMap::AdStart, "AdStart", TagKind::AD, Repeat::Once, 1, Flow::Written, texts::AdStartLabel,
+     Shows::Label},
+    {&PortMap::DaLow, "DaLow", TagKind::DA, Repeat::PerChannel, DaPortsPerChannel, Flow::Written,
+     texts::DaLowLabel, Shows::Label},
+    {&PortMap::DaHigh, "DaHigh", TagKind::DA, Repeat::PerChannel, DaPortsPerChannel, Flow::Written,
+     texts::DaHighLabel, Shows::Label},
+    {&PortMap::CounterControl,
+     "CounterControl",
+     TagKind::Count,
+     Repeat::Once,
+     1,
+     Flow::Written,
+     {},
+     Shows::CounterControl},
+    {&PortMap::CounterData, "CounterData", TagKind::Count, Repeat::PerChannel, 1, Flow::Both,
+     texts::CounterDataLabel, Shows::Label},
+}};
+
+// How many instances of a register a model has (0: none).
+constexpr std::int32_t RegisterCount(std::uint8_t model, const RegisterLayout& reg) {
+    if (ModelOf(model) == nullptr || Models[model].Ports.*reg.Offset == NoPort) return 0;
+    const std::int32_t channels = ModelChannelTable(model, reg.Kind) + 1;
+    const std::int32_t size = GroupSizeOf(static_cast<std::int32_t>(reg.Kind));
+    switch (reg.Repeats) {
+    case Repeat::Once:
+        return channels > 0 ? 1 : 0;
+    case Repeat::PerGroup:
+        return (channels + size - 1) / size;
+    case Repeat::PerChannel:
+        return channels;
+    }
+    return 0;
+}
+
 // No ports ({0, -1}) for a slot without a board.
 constexpr PortSpan BoardPortSpan(std::uint8_t model) {
     if (ModelOf(model) == nullptr) return PortSpan{0, -1};
-    const PortMap& ports = Models[model].Ports;
-    const auto channels = [&](TagKind kind) { return ModelChannelTable(model, kind) + 1; };
-    const auto groups = [&](TagKind kind) {
-        const std::int32_t size = GroupSizeOf(static_cast<std::int32_t>(kind));
-        return (channels(kind) + size - 1) / size;
-    };
     PortSpan span{0x10000, -1};
-    const auto cover = [&](std::int32_t first, std::int32_t count, std::int32_t stride) {
-        if (first == NoPort || count <= 0) return;
-        span.First = first < span.First ? first : span.First;
-        const std::int32_t last = first + stride * (count - 1);
-        span.Last = last > span.Last ? last : span.Last;
-    };
-    const std::int32_t ad = channels(TagKind::AD) > 0 ? 1 : 0;
-    const std::int32_t counters = channels(TagKind::Count);
-    cover(ports.DiByte, groups(TagKind::DI), 1);
-    cover(ports.DoByte, groups(TagKind::DO), 1);
-    for (const std::int32_t reg :
-         {ports.AdLow, ports.AdStatus, ports.AdGain, ports.AdChannel, ports.AdMode, ports.AdStart})
-        cover(reg, ad, 1);
-    cover(ports.DaLow, channels(TagKind::DA), DaPortsPerChannel);
-    cover(ports.DaHigh, channels(TagKind::DA), DaPortsPerChannel);
-    cover(ports.CounterControl, counters > 0 ? 1 : 0, 1);
-    cover(ports.CounterData, counters, 1);
+    for (const RegisterLayout& reg : RegisterLayouts) {
+        const std::int32_t count = RegisterCount(model, reg);
+        if (count <= 0) continue;
+        const std::int32_t first = Models[model].Ports.*reg.Offset;
+        span.First = std::min(span.First, first);
+        span.Last = std::max(span.Last, first + reg.Stride * (count - 1));
+    }
     return span;
 }
 
