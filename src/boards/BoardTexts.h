@@ -60,4 +60,33 @@ inline constexpr std::string_view CounterModeLabel = ", mode ";
 inline constexpr std::string_view CounterBinary = ", binary";
 inline constexpr std::string_view CounterBcd = ", BCD";
 
+// The port trace. Its settings file: found beside the driver library, or where the variable says.
+inline constexpr std::string_view TraceSettingsFile = "korax24.ini";
+inline constexpr const char* TraceSettingsVariable = "KORAX24_INI";
+inline constexpr std::string_view TraceSection = "trace";
+inline constexpr std::string_view TraceFileKey = "file";
+inline constexpr std::string_view TraceRecordKey = "record";
+inline constexpr std::string_view TraceSizeKey = "size";
+inline constexpr std::string_view TraceEnabledKey = "enabled";
+inline constexpr std::string_view TraceRecordPorts = "ports";
+inline constexpr std::string_view TraceRecordRequests = "requests";
+inline constexpr std::string_view TraceRecordMessages = "messages";
+inline constexpr std::string_view DefaultTraceFile = "korax24.trace";
+// Lines of the trace file.
+inline constexpr std::string_view TraceFormatLine = "# korax24 trace 1\r\n";
+inline constexpr std::string_view TraceStarted = "# started ";
+inline constexpr std::string_view TraceSettingsLine = "# settings: ";
+inline constexpr std::string_view TraceWrapped = "# wrapped\r\n";
+inline constexpr std::string_view TraceLost = "# lost ";
+inline constexpr std::string_view TraceLostWhy = " records: the trace fell behind the driver\r\n";
+inline constexpr std::string_view TraceDecoded = "  ; ";
+// What a request serves: "board 0 AD ch 3: AD3, Temp"; a write adds the value written.
+inline constexpr std::string_view ServedChannel = " ch ";
+inline constexpr std::string_view ServedWrite = " write ";
+inline constexpr std::string_view ServedMore = ", +";
+inline constexpr std::string_view ServedMoreTags = " more";
+// The moment, then these two around the trace file's path: the trace is given up, the driver goes on.
+inline constexpr std::string_view TraceFilePrefix = "：端口跟踪文件";
+inline constexpr std::string_view TraceFileUnwritable = "无法写入，已停止跟踪";
+
 } // namespace korax::boards::texts

@@ -5,6 +5,7 @@
 
 #include "boards/BoardTexts.h"
 #include "boards/ModelTables.h"
+#include "boards/PortTrace.h"
 #include "framework/TagTypes.h"
 #include "platform/Clock.h"
 
@@ -38,13 +39,21 @@ std::string HexPort(std::uint16_t port) {
 } // namespace
 
 TCustomDLLObject::TCustomDLLObject(platform::Clock& clock, bool firstInstance, PortBus* bus)
-    : TBaseDLLObject(clock, firstInstance), Bus_(bus != nullptr ? *bus : SystemBus_) {
+    : TBaseDLLObject(clock, firstInstance), Chosen_(bus != nullptr ? *bus : SystemBus_) {
     SetEnLog(false);
     VendorLibLoaded_ = false;
 }
 
 TCustomDLLObject::~TCustomDLLObject() {
     Shutdown();
+    SetTraceHook(nullptr); // the recorder goes before the base object
+}
+
+void TCustomDLLObject::TraceTo(TraceFile& trace) {
+    Recorder_ = std::make_unique<TraceRecorder>(trace, *this);
+    SetTraceHook(Recorder_.get());
+    if (trace.Settings().Ports) Traced_ = std::make_unique<TracingBus>(Chosen_, *Recorder_);
+    Bus_ = Traced_ ? Traced_.get() : &Chosen_;
 }
 
 void TCustomDLLObject::Shutdown() {
@@ -93,8 +102,8 @@ bool TCustomDLLObject::AcquireBoardPorts() {
         const PortSpan span = BoardPortSpan(entry.DevType);
         const auto first = static_cast<std::uint16_t>((entry.BaseAddress & 0xFFFF) + span.First);
         std::string reason;
-        if (Bus_.Acquire(first, span.Count(), reason)) continue;
-        Bus_.Release();
+        if (Bus_->Acquire(first, span.Count(), reason)) continue;
+        Bus_->Release();
         const auto last = static_cast<std::uint16_t>(first + span.Count() - 1);
         SetsErrEvent(platform::FormatDateTime(Clock().Now()) + std::string(texts::PortLibraryPrefix) +
                      std::string(texts::PortAccessRefused) + std::string(texts::RefusedBoard) +
@@ -127,7 +136,7 @@ void TCustomDLLObject::CloseDriver() {
         InPortProc_ = nullptr;
         PortLib_.Free();
     }
-    Bus_.Release();
+    Bus_->Release();
     if (VendorLibLoaded_) {
         VendorLib_.Free();
         VendorLibLoaded_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "boards/PortAccess.h"
@@ -9,6 +10,9 @@
 #include "platform/DynamicLibrary.h"
 
 namespace korax::boards {
+
+class TraceFile;
+class TraceRecorder;
 
 // Port-access layer between the driver object and the board models: the port I/O library, the check of
 // the configured boards, and how tags become requests and values come back to them.
@@ -37,9 +41,11 @@ public:
     virtual void DistributeValue(std::uint32_t value, framework::PollRequest& request, std::int32_t channel);
 
     // Byte-wide port access; every register access of the boards goes through these.
-    void WritePort(std::uint16_t port, std::uint8_t value) { Bus_.Write(port, value); }
-    std::uint8_t ReadPort(std::uint16_t port) { return Bus_.Read(port); }
+    void WritePort(std::uint16_t port, std::uint8_t value) { Bus_->Write(port, value); }
+    std::uint8_t ReadPort(std::uint16_t port) { return Bus_->Read(port); }
     bool LoadPortLibrary();
+    // From now on the object's port accesses, requests and messages go to the trace as well.
+    void TraceTo(TraceFile& trace);
 
     bool BoardPresent(std::int32_t slot) const {
         return slot >= 0 && slot < config::BoardCount && BoardPresent_[static_cast<std::size_t>(slot)];
@@ -55,7 +61,7 @@ protected:
     bool AcquireBoardPorts();
     // Marks present every configured board that answers its probe; true when there is one.
     bool CheckBoards();
-    PortBus& Bus() { return Bus_; }
+    PortBus& Bus() { return *Bus_; }
 
     bool VendorLibLoaded_ = false;
     platform::DynamicLibrary VendorLib_;
@@ -66,7 +72,10 @@ protected:
 
 private:
     SystemPortBus SystemBus_;
-    PortBus& Bus_;
+    PortBus& Chosen_; // the bus given, or the object's own
+    std::unique_ptr<TraceRecorder> Recorder_;
+    std::unique_ptr<PortBus> Traced_; // the trace's decorator around Chosen_
+    PortBus* Bus_ = &Chosen_;
 };
 
 } // namespace korax::boards

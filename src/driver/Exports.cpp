@@ -139,6 +139,7 @@ HostBool KORAX_API IniDriver(std::int32_t count, const HostTagDef* const* tags, 
         const InitLockRelease release(*lock);
         DriverObject* object = library::CreateForThread();
         if (object == nullptr) return HostFalse;
+        if (korax::boards::TraceFile* trace = library::OpenTrace()) object->TraceTo(*trace);
         const DefinitionList definitions(tags, count > 0 ? static_cast<std::size_t>(count) : 0);
         const bool result = object->Initialise(static_cast<const DevicePDB*>(block), definitions.View());
         SetOutMessage(message, object->TakeErrEvent());

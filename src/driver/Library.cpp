@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "boards/PortTrace.h"
 #include "driver/HostMemory.h"
 #include "platform/Clock.h"
 #include "platform/Event.h"
@@ -19,6 +20,9 @@ void DestroyObject(void* object);
 struct State {
     platform::ThreadSlot Slot{&DestroyObject};
     std::unique_ptr<platform::Event> InitEvent = platform::Event::CreateAutoReset(true);
+    // One trace for every thread's object; it outlives them, as they write into it until they go.
+    std::mutex TraceLock;
+    std::unique_ptr<boards::TraceFile> Trace;
     // The application object: every driver object ever made and not yet destroyed. Threads create and
     // destroy theirs concurrently, so the list is guarded.
     std::mutex ObjectsLock;
@@ -64,6 +68,9 @@ void Detach(bool processExiting) {
         UnbindHostMemory(true);
         return;
     }
+    // The trace's own thread ends here, where waiting is safe; the last objects write their records
+    // themselves.
+    if (state->Trace) state->Trace->StopBackground();
     state->Slot.RunCleanup();
     std::vector<std::unique_ptr<DriverObject>> objects;
     {
@@ -111,6 +118,16 @@ platform::Clock& ObjectClock() {
 
 void UseClock(platform::Clock& clock) {
     objectClock.store(&clock);
+}
+
+boards::TraceFile* OpenTrace() {
+    if (!state) return nullptr;
+    const std::lock_guard lock(state->TraceLock);
+    if (!state->Trace) {
+        if (auto settings = boards::LoadTraceSettings())
+            state->Trace = std::make_unique<boards::TraceFile>(std::move(*settings), ObjectClock());
+    }
+    return state->Trace.get();
 }
 
 platform::Event* InitEvent() {

@@ -5,6 +5,9 @@
 
 #include "boards/DLLRealize.h"
 
+namespace korax::boards {
+class TraceFile;
+}
 namespace korax::platform {
 class Clock;
 class Event;
@@ -40,6 +43,8 @@ void UseClock(platform::Clock& clock);
 platform::Clock& ObjectClock();
 // The initialisation lock; nil when it could not be created.
 platform::Event* InitEvent();
+// The process's port trace, opened by the first call that finds trace settings; nil while there are none.
+boards::TraceFile* OpenTrace();
 // Objects the application object holds (diagnostics).
 std::size_t LiveObjects();
 

@@ -67,7 +67,7 @@ void TBaseDLLObject::StartScan() {
     ScanTime_ = PlanScan();
     if (!PollList_.empty()) {
         GroupHead_ = CurrentRequest_ = PollList_.front().get();
-        SendRequest(*CurrentRequest_);
+        Send(*CurrentRequest_);
         CycleStartTick_ = Clock_.TickMs();
     }
 }
@@ -127,6 +127,7 @@ TagPtr TBaseDLLObject::CreateTag(const TagDefinition* definition) {
 // --- slot 21..26: property writers ---
 
 void TBaseDLLObject::SetsErrEvent(std::string text) {
+    if (Trace_ != nullptr && !text.empty()) Trace_->MessageQueued(text);
     sErrEvent_ = std::move(text);
 }
 
@@ -170,6 +171,7 @@ void TBaseDLLObject::CloseDriver() {
     }
     Closed_ = true;
     Active_ = false;
+    if (Trace_ != nullptr) Trace_->DriverClosed();
 }
 
 std::int32_t TBaseDLLObject::AddTagList(TagDefinitionList tags, std::span<std::int32_t> results) {

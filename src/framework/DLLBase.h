@@ -11,6 +11,7 @@
 #include "framework/PollRequest.h"
 #include "framework/TagBitSet.h"
 #include "framework/TagItem.h"
+#include "framework/TraceHook.h"
 #include "framework/Value.h"
 #include "platform/Clock.h"
 
@@ -117,6 +118,8 @@ public:
     void SetTagValue(TagItem& tag, Value value);
 
     platform::Clock& Clock() { return Clock_; }
+    // Where the object reports its requests, values and messages (nil: nowhere, the default).
+    void SetTraceHook(TraceHook* hook) { Trace_ = hook; }
 
     // --- state read by the layers above and by tests ---
     bool Active() const { return Active_; }
@@ -176,6 +179,8 @@ protected:
     void NoteListed(std::int32_t tagPosition, std::int32_t requestPosition);
     // The reply held by the poll request of this tag no longer stands in all of its tags.
     void ReleaseHeldReply(std::size_t tagPosition);
+    // Sends a request, telling the trace first when there is one.
+    void Send(PollRequest& request);
     // Makes the first pending request the current one-off group.
     void TakePending();
     void AppendPending(RequestPtr request);
@@ -243,6 +248,8 @@ protected:
 
 private:
     platform::Clock& Clock_;
+    TraceHook* Trace_ = nullptr;
+    bool Sending_ = false; // a request is being sent: values given now are its reply
 };
 
 } // namespace korax::framework

@@ -223,6 +223,17 @@ void TBaseDLLObject::AppendPending(RequestPtr request) {
 
 // --- the scan step ---
 
+void TBaseDLLObject::Send(PollRequest& request) {
+    if (Trace_ == nullptr) return SendRequest(request);
+    Trace_->RequestSent(request);
+    Sending_ = true;
+    struct Reset {
+        bool& Flag;
+        ~Reset() { Flag = false; }
+    } reset{Sending_};
+    SendRequest(request);
+}
+
 bool TBaseDLLObject::ScanStep() {
     if (!Active_) return false;
     if (CurrentRequest_ == nullptr) {
@@ -231,7 +242,7 @@ bool TBaseDLLObject::ScanStep() {
         // reply in the next step.
         TakePending();
         CurrentRequest_->ReplyData.clear();
-        SendRequest(*CurrentRequest_);
+        Send(*CurrentRequest_);
         return false;
     }
     const double failureRate = CycleCount_ == 0 ? 1.0 : FailCount_ / CycleCount_;
@@ -246,7 +257,7 @@ bool TBaseDLLObject::ScanStep() {
         const std::uint32_t devMsgWrites = DevMsgWrites_;
         if (CurrentRequest_ != nullptr) {
             CurrentRequest_->ReplyData.clear();
-            SendRequest(*CurrentRequest_);
+            Send(*CurrentRequest_);
         }
         if (DevMsgWrites_ == devMsgWrites) WriteStatistics(failureRate);
     }
@@ -287,6 +298,7 @@ std::int32_t TBaseDLLObject::ReadTag(std::uint32_t tagId) {
 
 void TBaseDLLObject::SetTagValue(TagItem& tag, Value value) {
     tag.Value = std::move(value);
+    if (Sending_) Trace_->ValueGiven(tag);
     if (tag.ListIndex >= 0 && static_cast<std::size_t>(tag.ListIndex) < TagList_.size() &&
         TagList_[tag.ListIndex].get() == &tag) {
         MarkForReport(static_cast<std::size_t>(tag.ListIndex));

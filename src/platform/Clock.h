@@ -13,6 +13,9 @@ public:
     virtual std::uint32_t TickMs() = 0;
     // Local date-time: days since 1899-12-30, fraction = time of day.
     virtual double Now() = 0;
+    // Monotonic microseconds from an arbitrary start, for time stamps finer than the tick. The system
+    // clock reads the high-resolution counter; a clock moved by hand moves this with its tick.
+    virtual std::uint64_t MonotonicUs() { return std::uint64_t{TickMs()} * 1000; }
 };
 
 // The process's real clock (GetTickCount and local time on Win32).

@@ -19,5 +19,16 @@ void RevokePortAccess(std::uint16_t first, std::uint32_t count);
 // Monotonic high-resolution counter and its frequency (ticks per second), for fixed busy-waits.
 std::uint64_t PerformanceCounter();
 std::uint64_t PerformanceFrequency();
+inline std::uint64_t MonotonicMicroseconds() {
+    static const std::uint64_t frequency = PerformanceFrequency();
+    const std::uint64_t count = PerformanceCounter();
+    return count / frequency * 1'000'000 + count % frequency * 1'000'000 / frequency;
+}
+
+// The file of the module this code is linked into (the driver library; the program when linked into one);
+// empty when the system cannot tell.
+std::string ModulePath();
+// The calling thread's id as the system numbers threads.
+std::uint32_t CurrentThreadId();
 
 } // namespace korax::platform

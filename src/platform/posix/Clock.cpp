@@ -5,12 +5,14 @@
 #include <ctime>
 
 #include "platform/DateSerial.h"
+#include "platform/System.h"
 
 namespace korax::platform {
 namespace {
 
 class PosixClock final : public Clock {
 public:
+    std::uint64_t MonotonicUs() override { return MonotonicMicroseconds(); }
     std::uint32_t TickMs() override {
         timespec ts{};
         clock_gettime(CLOCK_MONOTONIC, &ts);

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <ctime>
 
+#include <dlfcn.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #if defined(__linux__) && (defined(__i386__) || defined(__x86_64__))
 #include <sys/io.h>
 #define KORAX_HAS_IOPERM 1
@@ -85,6 +89,20 @@ std::uint64_t PerformanceCounter() {
 
 std::uint64_t PerformanceFrequency() {
     return 1'000'000'000u;
+}
+
+} // namespace korax::platform
+
+namespace korax::platform {
+
+std::string ModulePath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 || info.dli_fname == nullptr) return {};
+    return info.dli_fname;
+}
+
+std::uint32_t CurrentThreadId() {
+    return static_cast<std::uint32_t>(syscall(SYS_gettid));
 }
 
 } // namespace korax::platform

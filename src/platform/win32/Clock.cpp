@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include "platform/DateSerial.h"
+#include "platform/System.h"
 
 namespace korax::platform {
 namespace {
 
 class Win32Clock final : public Clock {
 public:
+    std::uint64_t MonotonicUs() override { return MonotonicMicroseconds(); }
     std::uint32_t TickMs() override { return GetTickCount(); }
 
     double Now() override {

@@ -54,3 +54,23 @@ std::uint64_t PerformanceFrequency() {
 }
 
 } // namespace korax::platform
+
+namespace korax::platform {
+
+std::string ModulePath() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&ModulePath), &module))
+        return {};
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return std::string(path, length);
+}
+
+std::uint32_t CurrentThreadId() {
+    return GetCurrentThreadId();
+}
+
+} // namespace korax::platform
