@@ -187,6 +187,7 @@ void ReadTraceSegment(std::string_view text, const std::string& source, Trace& t
         }
         if (IsCommentOrBlank(line)) {
             if (segment == 0 && line.rfind(WrappedComment, 0) == 0) trace.BeginningLost = true;
+            if (line.rfind(LostComment, 0) == 0) trace.RecordsLost = true;
             continue;
         }
         try {

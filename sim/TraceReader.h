@@ -42,6 +42,8 @@ struct Trace {
     // A segment ended inside a line that could not be read (a file copied while it was being written); that
     // piece was left out.
     bool CutOff = false;
+    // The writer fell behind the driver and left records out (it says so in a comment).
+    bool RecordsLost = false;
 };
 
 // A line that could not be read; what() reads "<source> line N: reason" ("line N: reason" without one).
@@ -58,6 +60,7 @@ private:
 // trace's first.
 inline constexpr std::string_view TraceHeader = "# korax24 trace 1";
 inline constexpr std::string_view WrappedComment = "# wrapped";
+inline constexpr std::string_view LostComment = "# lost ";
 
 // One segment's text; its records are appended to the trace, tagged with the source's index. Throws
 // TraceError at the first line it cannot take.

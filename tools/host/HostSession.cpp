@@ -231,6 +231,11 @@ private:
                         "--replay " + options_.ReplayPath +
                             ": the ring dropped the trace's beginning, and a replay starts where the driver "
                             "started (IniDriver); record again with a larger size= in korax24.ini");
+        if (replay_->Recorded.RecordsLost)
+            return Fail(ExitCode::BadInput,
+                        "--replay " + options_.ReplayPath +
+                            ": the trace writer fell behind and left records out (a "
+                            "\"# lost\" line), so the accesses cannot be followed in order");
         const std::filesystem::path recorded = std::filesystem::absolute(PathFromUtf8(options_.ReplayPath));
         const std::string scenario =
             "replay " + Utf8Text(recorded) + "\nreport " + replay_->Report.Text() + "\n";

@@ -138,10 +138,10 @@ std::optional<std::size_t> RequestBefore(const sim::Trace& trace, std::size_t in
     return std::nullopt;
 }
 
-std::string RequestText(const sim::Trace& trace, std::optional<std::size_t> index) {
+std::string RequestText(const sim::Trace& trace, std::optional<std::size_t> index, bool where) {
     if (!index) return "none before it (the board check at IniDriver)";
     const TraceRecord& record = trace.Records[*index];
-    return GbkToUtf8(record.Text) + " (" + Where(trace, record) + ")";
+    return GbkToUtf8(record.Text) + (where ? " (" + Where(trace, record) + ")" : "");
 }
 
 } // namespace
@@ -322,15 +322,15 @@ std::vector<std::string> ReplayVerdict(const sim::Trace& recorded, const sim::Re
         "replay: DIVERGED at port access " + std::to_string(report.Matched + 1) + " of " + total + others,
         "  recorded: " + GbkToUtf8(expected.Line) + "  (" + Where(recorded, expected) + ")",
         "  actual:   " + actual,
-        "  recorded request: " + RequestText(recorded, RequestBefore(recorded, index, plan.Thread)),
+        "  recorded request: " + RequestText(recorded, RequestBefore(recorded, index, plan.Thread), true),
     };
     if (actualTrace) {
         const sim::ReplayPlan own = sim::PlanReplay(*actualTrace);
         if (report.Matched < own.Accesses.size()) {
-            lines.push_back(
-                "  actual request:   " +
-                RequestText(*actualTrace,
-                            RequestBefore(*actualTrace, own.Accesses[report.Matched], own.Thread)));
+            lines.push_back("  actual request:   " +
+                            RequestText(*actualTrace,
+                                        RequestBefore(*actualTrace, own.Accesses[report.Matched], own.Thread),
+                                        false));
         }
     }
     return lines;
