@@ -19,14 +19,15 @@ namespace korax::boards {
 
 namespace {
 
-constexpr std::size_t BatchRecords = 1024;         // records a batch holds before it goes to the file
-constexpr std::uint64_t FlushAfterUs = 250'000;    // how old a batch's first record may grow
-constexpr std::size_t BatchTextBytes = 64 * 1024;  // texts a batch holds before it goes
-constexpr std::size_t MaxQueued = 16;              // batches waiting for the writer; beyond, they are lost
-constexpr std::size_t MaxTextLength = 1000;        // a longer text is cut
-constexpr std::size_t MaxServedNames = 8;          // tag names a request line lists
-constexpr std::size_t MaxDecodings = 4096;         // decoded accesses kept per parameter block
-constexpr std::size_t MaxDecodedBlocks = 64;       // parameter blocks whose decodings are kept
+constexpr std::size_t BatchRecords = 1024;        // records a batch holds before it goes to the file
+constexpr std::uint64_t FlushAfterUs = 250'000;   // how old a batch's first record may grow
+constexpr std::size_t BatchTextBytes = 64 * 1024; // texts a batch holds before it goes
+constexpr std::size_t MaxQueuedRecords = 64 * BatchRecords; // waiting for the writer; beyond, they are lost
+constexpr std::size_t MaxSpare = 16;                        // emptied batches kept for their storage
+constexpr std::size_t MaxTextLength = 1000;                 // a longer text is cut
+constexpr std::size_t MaxServedNames = 8;                   // tag names a request line lists
+constexpr std::size_t MaxDecodings = 4096;                  // decoded accesses kept per parameter block
+constexpr std::size_t MaxDecodedBlocks = 64;                // parameter blocks whose decodings are kept
 constexpr auto IdleExit = std::chrono::seconds(2); // the writer's thread ends after this without work
 
 #if defined(_WIN32)
@@ -180,7 +181,7 @@ void TraceFile::Submit(TraceBatch& batch) {
         Write(batch, 0);
         return clear();
     }
-    if (Queue_.size() >= MaxQueued) {
+    if (QueuedRecords_ + batch.Records.size() > MaxQueuedRecords) {
         Lost_ += batch.Records.size();
         return clear();
     }
@@ -191,6 +192,7 @@ void TraceFile::Submit(TraceBatch& batch) {
     } else {
         next.Records.reserve(BatchRecords);
     }
+    QueuedRecords_ += batch.Records.size();
     Queue_.push_back(std::move(batch));
     batch = std::move(next);
     if (Running_) {
@@ -203,6 +205,7 @@ void TraceFile::Submit(TraceBatch& batch) {
     Background_ = false;
     std::deque<TraceBatch> queued;
     queued.swap(Queue_);
+    QueuedRecords_ = 0;
     const std::uint64_t lost = std::exchange(Lost_, 0);
     lock.unlock();
     for (const TraceBatch& waiting : queued) Write(waiting, lost);
@@ -223,6 +226,7 @@ void TraceFile::Run() {
         }
         TraceBatch batch = std::move(Queue_.front());
         Queue_.pop_front();
+        QueuedRecords_ -= batch.Records.size();
         const std::uint64_t lost = std::exchange(Lost_, 0);
         Writing_ = true;
         lock.unlock();
@@ -232,7 +236,7 @@ void TraceFile::Run() {
         batch.Block.reset();
         lock.lock();
         Writing_ = false;
-        if (Spare_.size() < MaxQueued) Spare_.push_back(std::move(batch));
+        if (Spare_.size() < MaxSpare) Spare_.push_back(std::move(batch));
     }
 }
 

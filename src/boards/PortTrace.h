@@ -112,6 +112,7 @@ private:
     std::condition_variable Idle_;
     std::deque<TraceBatch> Queue_;
     std::vector<TraceBatch> Spare_;
+    std::size_t QueuedRecords_ = 0;
     std::uint64_t Lost_ = 0;
     bool Background_;
     bool Running_ = false;
