@@ -183,7 +183,7 @@ private:
         sim::ReplayPlan Plan;
         TemporaryFile Scenario{".scenario"};
         TemporaryFile Report{".report"};
-        TemporaryFile OwnTrace{".trace"}; // the driver's trace of the replay when --trace names none
+        std::string OwnTrace; // the driver's trace of the replay when --trace names none: TRACE.replayed
     };
 
     ExitCode PrepareTrace() {
@@ -197,7 +197,7 @@ private:
             if (const ExitCode prepared = PrepareReplay(); prepared != ExitCode::Done) return prepared;
         }
         std::string traceFile = options_.TracePath;
-        if (traceFile.empty() && replay_) traceFile = replay_->OwnTrace.Text();
+        if (traceFile.empty() && replay_) traceFile = replay_->OwnTrace;
         if (traceFile.empty()) return ExitCode::Done;
         std::error_code error;
         const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(traceFile), error);
@@ -222,6 +222,7 @@ private:
         replay_ = std::make_unique<Replay>();
         replay_->Recorded = std::move(*trace);
         replay_->Plan = sim::PlanReplay(replay_->Recorded);
+        replay_->OwnTrace = options_.ReplayPath + ".replayed";
         if (replay_->Plan.Accesses.empty())
             return Fail(ExitCode::BadInput, "--replay " + options_.ReplayPath +
                                                 ": the trace holds no port accesses (was it recorded with "
@@ -265,7 +266,7 @@ private:
                         "replay: the port I/O library gave no replay report: the replay needs the "
                         "simulator's stand-in beside the driver, not a real port I/O library");
         std::optional<sim::Trace> actual;
-        const std::string own = options_.TracePath.empty() ? replay_->OwnTrace.Text() : options_.TracePath;
+        const std::string own = options_.TracePath.empty() ? replay_->OwnTrace : options_.TracePath;
         if (auto read = LoadTrace(own)) actual = std::move(*read);
         config::DevicePDB block{};
         std::copy(block_.begin(), block_.end(), reinterpret_cast<std::uint8_t*>(&block));
