@@ -120,14 +120,15 @@ struct DirectiveRow {
     std::size_t LeastValues;
     std::size_t MostValues;
     Directive Apply;
+    std::string ScenarioSetup::*Path = nullptr; // a directive whose value is the rest of the line
 };
 
 std::int32_t Index(const Line& line, std::size_t index, std::string_view what) {
     return static_cast<std::int32_t>(line.Number(index, what, MaxGroupOrChannel));
 }
 
-const std::array<DirectiveRow, 9>& Directives() {
-    static const std::array<DirectiveRow, 9> rows = {{
+const std::array<DirectiveRow, 11>& Directives() {
+    static const std::array<DirectiveRow, 11> rows = {{
         {"board", 3, 3,
          [](const Line& line, BoardSimulator& simulator) {
              const auto station =
@@ -188,6 +189,8 @@ const std::array<DirectiveRow, 9>& Directives() {
          }},
         // Handled apart: the path is the rest of the line and may hold blanks.
         {"trace", 1, SIZE_MAX, nullptr},
+        {"replay", 1, SIZE_MAX, nullptr, &ScenarioSetup::ReplayTrace},
+        {"report", 1, SIZE_MAX, nullptr, &ScenarioSetup::ReplayReport},
     }};
     return rows;
 }
@@ -197,8 +200,9 @@ const std::array<DirectiveRow, 9>& Directives() {
 ScenarioError::ScenarioError(std::int32_t line, const std::string& reason)
     : std::runtime_error("line " + std::to_string(line) + ": " + reason), line_(line) {}
 
-BoardSimulator SimulatorFromScenario(std::string_view text) {
-    BoardSimulator simulator;
+ScenarioSetup ReadScenario(std::string_view text) {
+    ScenarioSetup setup;
+    BoardSimulator& simulator = setup.Simulator;
     std::int32_t number = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -218,6 +222,10 @@ BoardSimulator SimulatorFromScenario(std::string_view text) {
             std::find_if(rows.begin(), rows.end(), [&](const DirectiveRow& r) { return r.Name == name; });
         if (row == rows.end()) line.Fail("unknown directive '" + std::string(line.Word(0)) + "'");
         line.ExpectValues(row->LeastValues, row->MostValues);
+        if (row->Path != nullptr) {
+            setup.*(row->Path) = std::string(rest);
+            continue;
+        }
         if (!row->Apply) {
             simulator.SetTraceFile(std::string(rest));
             continue;
@@ -229,7 +237,11 @@ BoardSimulator SimulatorFromScenario(std::string_view text) {
             line.Fail(refused.what());
         }
     }
-    return simulator;
+    return setup;
+}
+
+BoardSimulator SimulatorFromScenario(std::string_view text) {
+    return std::move(ReadScenario(text).Simulator);
 }
 
 std::optional<std::string> ReadScenarioFile(const std::filesystem::path& path) {

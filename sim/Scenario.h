@@ -21,6 +21,11 @@
 //                                                  counter reading, and the counts that pass after each
 //                                                  reading (0 when omitted)
 //   trace <path>                                   append every port access to this file (rest of line)
+//   replay <path>                                  answer the ports from a recorded driver trace instead
+//                                                  of the boards (<path> and <path>.1; rest of line)
+//   report <path>                                  where a replay writes how it ended (rest of line)
+// The paths of replay and report are relative to the scenario file's folder, that of trace to the
+// working folder.
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -41,7 +46,15 @@ private:
     std::int32_t line_;
 };
 
-// A simulator configured by the scenario; throws ScenarioError at the first bad line.
+// Everything a scenario sets up; the paths are as written (UTF-8), empty when not given.
+struct ScenarioSetup {
+    BoardSimulator Simulator;
+    std::string ReplayTrace;
+    std::string ReplayReport;
+};
+
+// Throw ScenarioError at the first bad line.
+ScenarioSetup ReadScenario(std::string_view text);
 BoardSimulator SimulatorFromScenario(std::string_view text);
 
 // The whole text of a scenario file; nothing when it cannot be read.

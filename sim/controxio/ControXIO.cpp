@@ -6,6 +6,9 @@
 //   - no boards at all (every read gives 0xFF).
 // A scenario with an error is reported on stderr and the library runs without boards, as it would on a
 // machine whose boards are missing.
+// A scenario that names a trace to replay ("replay PATH") answers the ports from that trace instead of
+// the boards, and writes how the replay ended to the file of "report PATH" (stderr without one): the
+// real driver then runs unchanged against what the boards answered when the trace was recorded.
 // Built with KORAX_SIM_NO_IN_PORT it lacks "in_port", with KORAX_SIM_NO_OUT_PORT "out_port", for the
 // tests of a damaged library.
 #include <cstdint>
@@ -13,11 +16,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "sim/Scenario.h"
+#include "sim/TraceReplay.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -38,6 +44,12 @@ constexpr const char* ScenarioBesideLibrary = "ControXIO.scenario";
 struct Shared {
     std::mutex Lock;
     korax::sim::BoardSimulator Simulator;
+    std::unique_ptr<korax::sim::TraceReplay> Replay; // answers instead of the simulator when set
+
+    korax::boards::PortBus& Bus() {
+        if (Replay) return *Replay;
+        return Simulator;
+    }
 };
 
 Shared& State() {
@@ -83,6 +95,58 @@ std::filesystem::path OwnFolder() {
 }
 #endif
 
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Shown(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// The report as one line, written beside its place and renamed there, so a host that watches for the
+// file never reads half of it.
+void WriteReport(const std::filesystem::path& path, const korax::sim::ReplayReport& report) {
+    const std::string line = korax::sim::FormatReplayReport(report) + "\n";
+    if (path.empty()) {
+        std::fprintf(stderr, "ControXIO: replay %s", line.c_str());
+        return;
+    }
+    std::filesystem::path part = path;
+    part += ".part";
+    {
+        std::ofstream file(part, std::ios::binary | std::ios::trunc);
+        file << line;
+        if (!file) {
+            std::fprintf(stderr, "ControXIO: cannot write the replay report %s\n", Shown(path).c_str());
+            return;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(part, path, error);
+    if (error) std::fprintf(stderr, "ControXIO: cannot write the replay report %s\n", Shown(path).c_str());
+}
+
+// The replay a scenario asks for; paths are relative to the scenario's folder.
+std::unique_ptr<korax::sim::TraceReplay> ReplayOf(const korax::sim::ScenarioSetup& setup,
+                                                  const std::filesystem::path& folder) {
+    const std::filesystem::path report =
+        setup.ReplayReport.empty() ? std::filesystem::path() : folder / PathFromUtf8(setup.ReplayReport);
+    try {
+        const korax::sim::Trace trace = korax::sim::ReadTraceFiles(folder / PathFromUtf8(setup.ReplayTrace));
+        const korax::sim::ReplayPlan plan = korax::sim::PlanReplay(trace);
+        return std::make_unique<korax::sim::TraceReplay>(
+            korax::sim::ExpectedAccesses(trace, plan),
+            [report](const korax::sim::ReplayReport& outcome) { WriteReport(report, outcome); });
+    } catch (const korax::sim::TraceError& error) {
+        korax::sim::ReplayReport failed;
+        failed.End = korax::sim::ReplayEnd::Failed;
+        failed.Reason = error.what();
+        WriteReport(report, failed);
+        return nullptr;
+    }
+}
+
 void LoadScenario() {
     const std::optional<std::filesystem::path> named = Variable(ScenarioVariable);
     const std::filesystem::path path = named ? *named : OwnFolder() / ScenarioBesideLibrary;
@@ -93,10 +157,17 @@ void LoadScenario() {
         return;
     }
     try {
-        korax::sim::BoardSimulator configured = korax::sim::SimulatorFromScenario(*text);
+        korax::sim::ScenarioSetup setup = korax::sim::ReadScenario(*text);
+        std::unique_ptr<korax::sim::TraceReplay> replay;
+        if (!setup.ReplayTrace.empty()) {
+            replay = ReplayOf(setup, path.parent_path());
+            // A trace that cannot be read replays nothing: every read then gives 0xFF.
+            if (!replay) setup.Simulator = korax::sim::BoardSimulator();
+        }
         Shared& state = State();
         const std::lock_guard lock(state.Lock);
-        state.Simulator = std::move(configured);
+        state.Simulator = std::move(setup.Simulator);
+        state.Replay = std::move(replay);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "ControXIO: %s: %s; running without boards\n", shown.c_str(), error.what());
     }
@@ -111,7 +182,7 @@ extern "C" {
 CONTROXIO_EXPORT void CONTROXIO_API out_port(std::uint32_t port, std::uint32_t value) {
     Shared& state = State();
     const std::lock_guard lock(state.Lock);
-    state.Simulator.Write(static_cast<std::uint16_t>(port), static_cast<std::uint8_t>(value));
+    state.Bus().Write(static_cast<std::uint16_t>(port), static_cast<std::uint8_t>(value));
 }
 #endif
 
@@ -119,7 +190,7 @@ CONTROXIO_EXPORT void CONTROXIO_API out_port(std::uint32_t port, std::uint32_t v
 CONTROXIO_EXPORT std::uint32_t CONTROXIO_API in_port(std::uint32_t port) {
     Shared& state = State();
     const std::lock_guard lock(state.Lock);
-    return state.Simulator.Read(static_cast<std::uint16_t>(port));
+    return state.Bus().Read(static_cast<std::uint16_t>(port));
 }
 #endif
 

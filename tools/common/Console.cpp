@@ -183,8 +183,10 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 void SetProcessEnvironment(std::string_view name, std::string_view utf8Value) {
 #if defined(_WIN32)
-    // The variable block of the process, not the C runtime's copy: a library reads it with the Win32 call.
+    // The variable block of the process for a library that reads it with the Win32 call, and the C
+    // runtime's copy for one that reads it with getenv (the driver's settings variable).
     SetEnvironmentVariableW(Wide(name).c_str(), Wide(utf8Value).c_str());
+    _wputenv_s(Wide(name).c_str(), Wide(utf8Value).c_str());
 #else
     setenv(std::string(name).c_str(), std::string(utf8Value).c_str(), 1);
 #endif

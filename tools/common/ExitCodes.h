@@ -12,6 +12,7 @@ enum class ExitCode : int {
     BadInput = 1,       // a file or a value the tool cannot take; nothing was run or written
     BadCommandLine = 2, // a command line the tool does not understand; nothing was run or written
     DriverFailed = 3,   // the driver could not be loaded or refused to initialise (korax-host)
+    ReplayDiverged = 4, // korax-host --replay: the driver's port accesses differ from the recorded ones
 };
 
 struct ExitCodeRow {
@@ -19,11 +20,13 @@ struct ExitCodeRow {
     std::string_view Meaning;
 };
 
-inline constexpr std::array<ExitCodeRow, 4> ExitCodeTable = {{
+inline constexpr std::array<ExitCodeRow, 5> ExitCodeTable = {{
     {ExitCode::Done, "done"},
     {ExitCode::BadInput, "a file or value it cannot take; nothing was run or written"},
     {ExitCode::BadCommandLine, "a command line it does not understand; nothing was run or written"},
     {ExitCode::DriverFailed, "korax-host: the driver could not be loaded or refused to initialise"},
+    {ExitCode::ReplayDiverged,
+     "korax-host --replay: the driver's port accesses differ from the recorded trace"},
 }};
 
 // What a process returns for a code.

@@ -68,6 +68,9 @@ struct HostOptions {
     std::string BlockPath;      // empty: the driver's factory block (FullPDB)
     std::string TagPath;        // empty: no scan
     std::string ScenarioPath;   // board simulator scenario for the port I/O library stand-in
+    std::string TracePath;      // the driver records its port trace here (korax24.ini through KORAX24_INI)
+    std::string ReplayPath;     // a recorded trace the port I/O library stand-in answers from
+    std::string DecodePath;     // a recorded trace to decode with the block; nothing else is run
     double DurationSeconds = 0; // 0: until stopped
     std::vector<ScheduledWrite> Writes;       // OnDataWrite, one value each
     std::vector<ScheduledWriteSet> WriteSets; // WriteTags

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <thread>
 #include <unordered_map>
 
@@ -17,6 +19,7 @@
 #include "host/HostRecords.h"
 #include "host/HostRun.h"
 #include "host/TagFile.h"
+#include "host/TraceTools.h"
 
 namespace korax::tools::host {
 
@@ -26,6 +29,40 @@ using SteadyClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr std::string_view ScenarioVariable = "KORAX_SIM_SCENARIO";
+// Where the driver looks for its settings file (korax24.ini beside it otherwise).
+constexpr std::string_view SettingsVariable = "KORAX24_INI";
+// A replay without --duration scans until the trace ends; should the driver stop making port accesses, it
+// gives up after the recorded time stretched by this much, plus the margin.
+constexpr double ReplayTimeStretch = 1.5;
+constexpr double ReplayTimeMarginSeconds = 5.0;
+constexpr double MicrosecondsPerSecond = 1e6;
+
+std::string Utf8Text(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A file of the host's own in the temporary folder, removed when the run ends.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string_view suffix) {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() /
+                ("korax-host-" + std::to_string(random()) + std::string(suffix));
+    }
+    ~TemporaryFile() { Remove(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::string Text() const { return Utf8Text(path_); }
+    void Remove() const {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+
+private:
+    std::filesystem::path path_;
+};
 // The statistics line of the link supervision starts its first field with this (GBK, as the driver
 // writes it: the sources are compiled to the driver's code page).
 constexpr std::string_view StatisticsMarker = "通讯失败率=";
@@ -70,6 +107,13 @@ class Session {
 public:
     Session(const HostOptions& options, const HostConsole& console)
         : options_(options), console_(console), display_(options, console) {}
+    // The variables set for a trace or a replay name files that go with this run.
+    ~Session() {
+        if (settingsSet_) SetProcessEnvironment(SettingsVariable, "");
+        if (replay_) SetProcessEnvironment(ScenarioVariable, "");
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     ExitCode Run() {
         if (const Status tags = LoadTags(); !tags) return Fail(ExitCode::BadInput, tags.Error().Text);
@@ -81,6 +125,7 @@ public:
         }
         if (const Status writes = CheckWrites(); !writes)
             return Fail(ExitCode::BadInput, writes.Error().Text);
+        if (const ExitCode traced = PrepareTrace(); traced != ExitCode::Done) return traced;
         if (!options_.ScenarioPath.empty()) {
             if (!FileExists(options_.ScenarioPath)) {
                 return Fail(ExitCode::BadInput, "scenario " + options_.ScenarioPath + ": no such file");
@@ -103,6 +148,10 @@ public:
         if (result == ExitCode::Done && !options_.TagPath.empty()) result = Scan(driverName);
         // Unload before the manager: the driver's objects go with it and may still hold the manager.
         driver_->Unload();
+        if (result == ExitCode::Done && replay_) result = ReplayResult();
+        if (result == ExitCode::Done && !options_.TracePath.empty() && !options_.TagPath.empty())
+            Line("trace: " + options_.TracePath + " (korax-host --decode " + options_.TracePath +
+                 (options_.BlockPath.empty() ? "" : " --pdb " + options_.BlockPath) + " reads it)");
         return result;
     }
 
@@ -123,6 +172,110 @@ private:
         const std::string shown = MessageText(*gbk);
         if (gbk->find(StatisticsMarker) != std::string::npos) counters_.LastStatistics = shown;
         display_.Event("message from " + source + ": " + shown);
+    }
+
+    // --- Trace and replay ----------------------------------------------------------------------------
+
+    // A replay's trace, the scenario that hands it to the port I/O library stand-in and the file where the
+    // stand-in says how the replay ended.
+    struct Replay {
+        sim::Trace Recorded;
+        sim::ReplayPlan Plan;
+        TemporaryFile Scenario{".scenario"};
+        TemporaryFile Report{".report"};
+        std::string OwnTrace; // the driver's trace of the replay when --trace names none: TRACE.replayed
+    };
+
+    ExitCode PrepareTrace() {
+        if (!options_.ReplayPath.empty()) {
+            if (options_.TagPath.empty())
+                return Fail(ExitCode::BadCommandLine,
+                            "--replay needs --tags (and the --pdb) of the recorded run: the scan it replays");
+            if (!options_.ScenarioPath.empty())
+                return Fail(ExitCode::BadCommandLine,
+                            "--replay answers the ports from the trace: it takes no --scenario");
+            if (const ExitCode prepared = PrepareReplay(); prepared != ExitCode::Done) return prepared;
+        }
+        std::string traceFile = options_.TracePath;
+        if (traceFile.empty() && replay_) traceFile = replay_->OwnTrace;
+        if (traceFile.empty()) return ExitCode::Done;
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(traceFile), error);
+        if (error) return Fail(ExitCode::BadInput, "--trace " + traceFile + ": " + error.message());
+        std::string native;
+        try {
+            native = absolute.string(); // the driver opens it with the system's narrow file names
+        } catch (const std::exception&) {
+            return Fail(ExitCode::BadInput,
+                        "--trace " + traceFile + ": the path has characters the system's code page lacks");
+        }
+        if (const Status written = WriteWholeFile(settings_.Text(), TraceSettingsText(native)); !written)
+            return Fail(ExitCode::BadInput, written.Error().Text);
+        SetProcessEnvironment(SettingsVariable, settings_.Text());
+        settingsSet_ = true;
+        return ExitCode::Done;
+    }
+
+    ExitCode PrepareReplay() {
+        auto trace = LoadTrace(options_.ReplayPath);
+        if (!trace) return Fail(ExitCode::BadInput, "--replay " + trace.Error().Text);
+        replay_ = std::make_unique<Replay>();
+        replay_->Recorded = std::move(*trace);
+        replay_->Plan = sim::PlanReplay(replay_->Recorded);
+        replay_->OwnTrace = options_.ReplayPath + ".replayed";
+        if (replay_->Plan.Accesses.empty())
+            return Fail(ExitCode::BadInput, "--replay " + options_.ReplayPath +
+                                                ": the trace holds no port accesses (was it recorded with "
+                                                "record= without ports?)");
+        if (replay_->Recorded.BeginningLost)
+            return Fail(ExitCode::BadInput,
+                        "--replay " + options_.ReplayPath +
+                            ": the ring dropped the trace's beginning, and a replay starts where the driver "
+                            "started (IniDriver); record again with a larger size= in korax24.ini");
+        if (replay_->Recorded.RecordsLost)
+            return Fail(ExitCode::BadInput,
+                        "--replay " + options_.ReplayPath +
+                            ": the trace writer fell behind and left records out (a "
+                            "\"# lost\" line), so the accesses cannot be followed in order");
+        const std::filesystem::path recorded = std::filesystem::absolute(PathFromUtf8(options_.ReplayPath));
+        const std::string scenario =
+            "replay " + Utf8Text(recorded) + "\nreport " + replay_->Report.Text() + "\n";
+        if (const Status written = WriteWholeFile(replay_->Scenario.Text(), scenario); !written)
+            return Fail(ExitCode::BadInput, written.Error().Text);
+        replay_->Report.Remove();
+        SetProcessEnvironment(ScenarioVariable, replay_->Scenario.Text());
+        const sim::TraceRecord& last = replay_->Recorded.Records.back();
+        const double recordedSeconds = static_cast<double>(last.Us) / MicrosecondsPerSecond;
+        replayLimitSeconds_ = recordedSeconds * ReplayTimeStretch + ReplayTimeMarginSeconds;
+        const sim::TraceRecord& first = replay_->Recorded.Records[replay_->Plan.Accesses.front()];
+        Line("replay: " + std::to_string(replay_->Plan.Accesses.size()) + " port accesses of thread T" +
+             std::to_string(first.Thread) + " from " + options_.ReplayPath);
+        return ExitCode::Done;
+    }
+
+    bool ReplayReported() const {
+        std::error_code error;
+        return replay_ && std::filesystem::exists(replay_->Report.Path(), error);
+    }
+
+    ExitCode ReplayResult() {
+        const auto text = ReadTextFile(replay_->Report.Text());
+        const auto report = text ? sim::ParseReplayReport(*text) : std::nullopt;
+        if (!report)
+            return Fail(ExitCode::DriverFailed,
+                        "replay: the port I/O library gave no replay report: the replay needs the "
+                        "simulator's stand-in beside the driver, not a real port I/O library");
+        std::optional<sim::Trace> actual;
+        const std::string own = options_.TracePath.empty() ? replay_->OwnTrace : options_.TracePath;
+        if (auto read = LoadTrace(own)) actual = std::move(*read);
+        config::DevicePDB block{};
+        std::copy(block_.begin(), block_.end(), reinterpret_cast<std::uint8_t*>(&block));
+        for (const std::string& line :
+             ReplayVerdict(replay_->Recorded, replay_->Plan, *report, block, actual))
+            Line(line);
+        if (report->End == sim::ReplayEnd::Diverged) return ExitCode::ReplayDiverged;
+        if (report->End == sim::ReplayEnd::Failed) return ExitCode::BadInput;
+        return ExitCode::Done;
     }
 
     // --- Inputs --------------------------------------------------------------------------------------
@@ -394,12 +547,14 @@ private:
         auto nextRedraw = start;
         display_.BeginLive();
 
+        const double limit = options_.DurationSeconds > 0 ? options_.DurationSeconds : replayLimitSeconds_;
         while (true) {
             const auto now = SteadyClock::now();
             const double elapsed = std::chrono::duration<double>(now - start).count();
             if (console_.StopRequested && console_.StopRequested()) break;
-            if (options_.DurationSeconds > 0 && elapsed >= options_.DurationSeconds) break;
+            if (limit > 0 && elapsed >= limit) break;
             if (!Step(elapsed, alarm)) break;
+            if (ReplayReported()) break; // the trace ended or the driver left it
             if (now >= nextStatus) {
                 char* message = nullptr;
                 api_->GetDeviceStatus(&message);
@@ -634,11 +789,24 @@ private:
     double elapsed_ = 0;               // seconds into the scan of the step running
     std::vector<TagValueRec> reports_; // OnDataRead's array
     ScanCounters counters_;
+    TemporaryFile settings_{".ini"}; // the driver's settings for --trace
+    std::unique_ptr<Replay> replay_;
+    double replayLimitSeconds_ = 0; // 0: no limit of its own
+    bool settingsSet_ = false;
 };
 
 } // namespace
 
 ExitCode RunHost(const HostOptions& options, const HostConsole& console) {
+    if (!options.DecodePath.empty()) {
+        if (!options.TagPath.empty() || !options.ReplayPath.empty() || !options.TracePath.empty() ||
+            options.Edit || options.Test || options.ListTagTypes || !options.CheckAddresses.empty()) {
+            (console.WriteError ? console.WriteError : console.Write)(
+                "korax-host: error: --decode reads a trace and runs no driver: give it alone (with --pdb)\n");
+            return ExitCode::BadCommandLine;
+        }
+        return RunDecode(options, console);
+    }
     Session session(options, console);
     return session.Run();
 }

@@ -98,6 +98,17 @@ int main(int argc, char** argv) {
                  "print the tag editor's lists: templates (GetTags) and address list (GetTagAddrList)");
     app.add_option("--scenario,--simulate", options.ScenarioPath,
                    "board simulator scenario for the port I/O library stand-in");
+    app.add_option("--trace", options.TracePath,
+                   "FILE: the driver records every port access, request and message to FILE (its ring keeps "
+                   "FILE and FILE.1), through a settings file it is pointed at (KORAX24_INI)");
+    app.add_option("--replay", options.ReplayPath,
+                   "TRACE: answer every port read with the byte TRACE recorded and compare every write with "
+                   "the recorded one; the first divergence is shown with both lines (exit code 4). Give the "
+                   "--pdb and --tags of the recorded run; scans until the trace ends when --duration is "
+                   "omitted");
+    app.add_option("--decode", options.DecodePath,
+                   "TRACE: print a recorded trace decoded with the block (--pdb, the factory block when "
+                   "omitted) and a summary per board; runs no driver");
     app.add_option("--driver", options.DriverName,
                    "driver library to load (default: korax24.dll beside the host)");
     app.add_option("--check-address", options.CheckAddresses,
@@ -122,11 +133,11 @@ int main(int argc, char** argv) {
         return ProcessExitCode(code == 0 ? ExitCode::Done : ExitCode::BadCommandLine);
     }
     if (options.TagPath.empty() && !options.Edit && !options.Test && options.CheckAddresses.empty() &&
-        !options.ListTagTypes) {
+        !options.ListTagTypes && options.DecodePath.empty()) {
         WriteUtf8(Stream::Error,
                   "korax-host: nothing to do: --tags FILE scans; --edit, --test and --check-address "
-                  "work on the block, --list-tag-types prints the tag editor's lists. --help lists every "
-                  "option.\n");
+                  "work on the block, --list-tag-types prints the tag editor's lists, --decode TRACE reads "
+                  "a trace. --help lists every option.\n");
         return ProcessExitCode(ExitCode::BadCommandLine);
     }
     if (!ParseEach(writes, "--write", host::ParseWriteOption, options.Writes) ||
