@@ -157,6 +157,8 @@ HostBool KORAX_API IniDriverEx(void* eventHandle) {
 HostBool KORAX_API FreeDriver() {
     return guarded(HostTrue, [] {
         if (DriverObject* object = library::Current()) object->CloseDriver();
+        // A host that stops after FreeDriver finds the whole trace on disk.
+        library::DrainTrace();
         return HostTrue;
     });
 }

@@ -130,6 +130,16 @@ boards::TraceFile* OpenTrace() {
     return state->Trace.get();
 }
 
+void DrainTrace() {
+    if (!state) return;
+    boards::TraceFile* trace = nullptr;
+    {
+        const std::lock_guard lock(state->TraceLock);
+        trace = state->Trace.get();
+    }
+    if (trace != nullptr) trace->Drain();
+}
+
 platform::Event* InitEvent() {
     return state ? state->InitEvent.get() : nullptr;
 }

@@ -45,6 +45,9 @@ platform::Clock& ObjectClock();
 platform::Event* InitEvent();
 // The process's port trace, opened by the first call that finds trace settings; nil while there are none.
 boards::TraceFile* OpenTrace();
+// Returns when the trace holds everything handed to it so far. Only for a host's call, never under the
+// loader lock: the trace's own thread may have to start first.
+void DrainTrace();
 // Objects the application object holds (diagnostics).
 std::size_t LiveObjects();
 
