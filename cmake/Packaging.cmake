@@ -43,7 +43,9 @@ set(CPACK_PACKAGE_FILE_NAME korax24-${PROJECT_VERSION}-${KORAX_PACKAGE_SYSTEM})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_SOURCE_GENERATOR "")
-# After the files are staged: SHA256SUMS, and every entry dated at the commit.
+# After the files are staged: SHA256SUMS, and every file dated at the commit; after CPack packed them, the
+# same packed again without what differs between builds.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/PackageStage.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/PackageArchive.cmake)
 set(CPACK_KORAX_SOURCE_DATE_EPOCH ${KORAX_SOURCE_DATE_EPOCH})
 include(CPack)
