@@ -5,9 +5,9 @@
 #   GENERATOR, TOOLCHAIN, BUILD_TYPE   as the build tree that runs this check was configured
 cmake_minimum_required(VERSION 3.25)
 
-set(dlls "")
-foreach(tree a second-build-tree)
-  set(binary ${WORK}/${tree})
+# Both configured before either builds, so both read the same commit and working tree state.
+set(trees ${WORK}/a ${WORK}/second-build-tree)
+foreach(binary IN LISTS trees)
   file(REMOVE_RECURSE ${binary})
   execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${binary} -G ${GENERATOR}
       --toolchain ${TOOLCHAIN} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
@@ -15,6 +15,9 @@ foreach(tree a second-build-tree)
   if(NOT configured EQUAL 0)
     message(FATAL_ERROR "configuring ${binary} failed")
   endif()
+endforeach()
+set(dlls "")
+foreach(binary IN LISTS trees)
   execute_process(COMMAND ${CMAKE_COMMAND} --build ${binary} --target korax24 -j2
     OUTPUT_QUIET RESULT_VARIABLE built)
   if(NOT built EQUAL 0)
