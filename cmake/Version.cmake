@@ -22,8 +22,9 @@ if(GIT_FOUND)
     execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct HEAD
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
       OUTPUT_VARIABLE KORAX_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-    # Tracked files only: build trees and other untracked files do not make a build dirty.
-    execute_process(COMMAND ${GIT_EXECUTABLE} status --porcelain --untracked-files=no
+    # Tracked files only: build trees and other untracked files do not make a build dirty. Without
+    # optional locks git leaves the index as it is, which would otherwise configure again (below).
+    execute_process(COMMAND ${GIT_EXECUTABLE} --no-optional-locks status --porcelain --untracked-files=no
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
       OUTPUT_VARIABLE korax_changes ERROR_QUIET)
     if(NOT korax_changes STREQUAL "")
