@@ -1,6 +1,7 @@
 # The release archive: `cmake --build --preset win32 --target package` writes
-# korax24-<version>-win32.zip into the build tree (CPack). What goes in, and what never does:
-#   korax24.dll, korax-host, korax-pdb         at the top
+# korax24-<version>-win32.zip into the build tree (CPack); natively, korax24-<version>-linux-x86_64.tar.gz
+# the same way. What goes in, and what never does:
+#   korax24.dll (libkorax24.so), the tools     at the top
 #   README.md (the archive's own), CHANGELOG.md, LICENSE, SHA256SUMS
 #   docs/                                      the guides
 #   simulator/                                 the port I/O library stand-in, with a README warning
@@ -18,14 +19,25 @@ endforeach()
 list(LENGTH korax_def_lines KORAX_EXPORT_COUNT)
 if(WIN32)
   set(KORAX_DRIVER_FILE korax24.dll)
+  set(KORAX_HOST_PROGRAM korax-host.exe)
+  set(KORAX_MANAGER_FILE borlndmm.dll)
+  set(KORAX_SIMULATOR_FILE ControXIO.dll)
   set(KORAX_PACKAGE_SYSTEM win32)
   set(CPACK_GENERATOR ZIP)
+  set(readme README.md.in)
 else()
+  # Natively from a build without sanitizers: cmake --build --preset native-release --target package.
   set(KORAX_DRIVER_FILE libkorax24.so)
+  set(KORAX_HOST_PROGRAM ./korax-host)
+  set(KORAX_MANAGER_FILE libborlndmm.so)
+  set(KORAX_SIMULATOR_FILE libControXIO.so)
   set(KORAX_PACKAGE_SYSTEM linux-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_GENERATOR TGZ)
+  set(readme README-linux.md.in)
 endif()
-configure_file(${CMAKE_SOURCE_DIR}/packaging/README.md.in ${KORAX_PACKAGE_TOP}/README.md @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/${readme} ${KORAX_PACKAGE_TOP}/README.md @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/simulator-README.md.in ${KORAX_PACKAGE_TOP}/simulator/README.md
+  @ONLY)
 
 install(FILES $<TARGET_FILE:korax24> DESTINATION .)
 install(PROGRAMS $<TARGET_FILE:korax-host> $<TARGET_FILE:korax-pdb> DESTINATION .)
@@ -34,7 +46,7 @@ install(FILES ${KORAX_PACKAGE_TOP}/README.md ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${
 file(GLOB korax_docs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/docs/*.png)
 install(FILES ${korax_docs} DESTINATION docs)
 install(FILES $<TARGET_FILE:ControXIO> DESTINATION simulator)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/simulator-README.md DESTINATION simulator RENAME README.md)
+install(FILES ${KORAX_PACKAGE_TOP}/simulator/README.md DESTINATION simulator)
 
 set(CPACK_PACKAGE_NAME korax24)
 set(CPACK_PACKAGE_VENDOR korax24)
