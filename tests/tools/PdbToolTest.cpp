@@ -409,4 +409,11 @@ TEST_F(PdbTool, ShowNamesGainsAndRangesByTheirLabels) {
     EXPECT_TRUE(shows("28 slots hold no board.")) << table;
 }
 
+TEST_F(PdbTool, VersionNeedsNoCommand) {
+    const Result result = Pdb({"--version"});
+    ASSERT_EQ(result.Code, 0) << result.Err;
+    EXPECT_EQ(result.Out.rfind("korax-pdb ", 0), 0u) << result.Out;
+    EXPECT_NE(result.Out.find("\n  commit           "), std::string::npos) << result.Out;
+}
+
 } // namespace

@@ -33,23 +33,6 @@ bool IsConsole(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
-std::wstring Wide(std::string_view utf8) {
-    const int length = static_cast<int>(utf8.size());
-    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(wide > 0 ? wide : 0), L'\0');
-    if (wide > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, out.data(), wide);
-    return out;
-}
-
-std::string Narrow(const wchar_t* text) {
-    const int narrow = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (narrow <= 1) return {};
-    std::string out(static_cast<std::size_t>(narrow), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), narrow, nullptr, nullptr);
-    out.pop_back(); // the terminating zero
-    return out;
-}
-
 BOOL WINAPI ConsoleControl(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
         interrupted = true;
@@ -76,7 +59,7 @@ void WriteUtf8(Stream stream, std::string_view utf8) {
     DWORD written = 0;
     if (IsConsole(handle)) {
         // Byte-wise CRT writes would be decoded one byte at a time by the console and garble UTF-8.
-        const std::wstring wide = Wide(utf8);
+        const std::wstring wide = Utf8ToWide(utf8);
         WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
         WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
@@ -171,7 +154,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 #if defined(_WIN32)
     int count = 0;
     if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count); wide != nullptr) {
-        for (int i = 0; i < count; ++i) arguments.push_back(Narrow(wide[i]));
+        for (int i = 0; i < count; ++i) arguments.push_back(WideToUtf8(wide[i]));
         LocalFree(wide);
         if (count == argc) return arguments;
         arguments.clear();
@@ -185,8 +168,8 @@ void SetProcessEnvironment(std::string_view name, std::string_view utf8Value) {
 #if defined(_WIN32)
     // The variable block of the process for a library that reads it with the Win32 call, and the C
     // runtime's copy for one that reads it with getenv (the driver's settings variable).
-    SetEnvironmentVariableW(Wide(name).c_str(), Wide(utf8Value).c_str());
-    _wputenv_s(Wide(name).c_str(), Wide(utf8Value).c_str());
+    SetEnvironmentVariableW(Utf8ToWide(name).c_str(), Utf8ToWide(utf8Value).c_str());
+    _wputenv_s(Utf8ToWide(name).c_str(), Utf8ToWide(utf8Value).c_str());
 #else
     setenv(std::string(name).c_str(), std::string(utf8Value).c_str(), 1);
 #endif

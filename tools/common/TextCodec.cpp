@@ -58,7 +58,7 @@ std::wstring ToWide(UINT codePage, std::string_view text) {
     return out;
 }
 
-std::string FromWide(UINT codePage, const std::wstring& text) {
+std::string FromWide(UINT codePage, std::wstring_view text) {
     if (text.empty()) return {};
     const int length = static_cast<int>(text.size());
     // The replacement for characters without a form in the target page; UTF-8 takes none.
@@ -119,6 +119,16 @@ std::string GbkToUtf8(std::string_view gbk) {
     return Convert("UTF-8", "GB18030", gbk, Replacement, OneByte);
 #endif
 }
+
+#if defined(_WIN32)
+std::wstring Utf8ToWide(std::string_view utf8) {
+    return ToWide(CP_UTF8, utf8);
+}
+
+std::string WideToUtf8(std::wstring_view wide) {
+    return FromWide(CP_UTF8, wide);
+}
+#endif
 
 std::string Utf8ToGbk(std::string_view utf8) {
 #if defined(_WIN32)

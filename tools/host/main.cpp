@@ -12,6 +12,7 @@
 
 #include "common/Console.h"
 #include "common/ExitCodes.h"
+#include "common/Version.h"
 #include "host/HostRun.h"
 
 namespace {
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> logSwitches;
     bool plain = false;
     bool noInput = false;
+    bool showVersion = false;
 
     CLI::App app{
         "Loads the korax24 driver as a host runtime does: initialises it with a parameter block and a "
@@ -118,6 +120,8 @@ int main(int argc, char** argv) {
                  "open the configuration wizard on the block (DLLEdDev); save when accepted");
     app.add_flag("--plain", plain, "one line per change even on a terminal");
     app.add_flag("--no-input", noInput, "do not read NAME=VALUE lines from standard input");
+    app.add_flag("--version", showVersion,
+                 "print korax-host's version and, with --driver, the version resource of that library");
 
     try {
         const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
@@ -131,6 +135,17 @@ int main(int argc, char** argv) {
         WriteUtf8(Stream::Out, out.str());
         WriteUtf8(Stream::Error, err.str());
         return ProcessExitCode(code == 0 ? ExitCode::Done : ExitCode::BadCommandLine);
+    }
+    if (showVersion) {
+        WriteUtf8(Stream::Out, ToolVersionText("korax-host") + "\n");
+        if (options.DriverName.empty()) return ProcessExitCode(ExitCode::Done);
+        const auto driver = LibraryVersionText(options.DriverName);
+        if (!driver) {
+            WriteUtf8(Stream::Error, "korax-host: error: " + driver.Error().Text + "\n");
+            return ProcessExitCode(ExitCode::BadInput);
+        }
+        WriteUtf8(Stream::Out, *driver + "\n");
+        return ProcessExitCode(ExitCode::Done);
     }
     if (options.TagPath.empty() && !options.Edit && !options.Test && options.CheckAddresses.empty() &&
         !options.ListTagTypes && options.DecodePath.empty()) {

@@ -9,6 +9,7 @@
 
 #include "common/ExitCodes.h"
 #include "common/FileIo.h"
+#include "common/Version.h"
 #include "pdb/BlockFields.h"
 #include "pdb/BlockJson.h"
 #include "pdb/BlockTable.h"
@@ -151,6 +152,7 @@ int RunPdbTool(const std::vector<std::string>& arguments, std::ostream& out, std
                  "Commands that write replace the target file whole, or leave it untouched on any error.",
                  "korax-pdb"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", ToolVersionText("korax-pdb"), "print korax-pdb's version");
     app.footer(ExitCodesHelp());
     PdbArguments args;
     const std::vector<Subcommand> subcommands = AddSubcommands(app, args);
