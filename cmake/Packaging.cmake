@@ -45,6 +45,7 @@ install(FILES ${KORAX_PACKAGE_TOP}/README.md ${CMAKE_SOURCE_DIR}/CHANGELOG.md ${
   DESTINATION .)
 file(GLOB korax_docs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/docs/*.png)
 install(FILES ${korax_docs} DESTINATION docs)
+install(FILES ${CMAKE_SOURCE_DIR}/include/korax24.h DESTINATION include)
 install(FILES $<TARGET_FILE:ControXIO> DESTINATION simulator)
 install(FILES ${KORAX_PACKAGE_TOP}/simulator/README.md DESTINATION simulator)
 

@@ -28,9 +28,9 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${archive} WORKING_DIRECTORY 
 file(GLOB top ${WORK}/unpacked/korax24-*-win32)
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${top} ${top}/*)
 list(SORT files)
-set(expected CHANGELOG.md LICENSE README.md SHA256SUMS docs/deployment.md docs/integration-guide.md
-  docs/parameter-block.md docs/simulator.md docs/tag-addresses.md docs/troubleshooting.md
-  docs/wizard-board-page.png docs/wizard-end-page.png docs/wizard-start-page.png korax-host.exe
+set(expected CHANGELOG.md LICENSE README.md SHA256SUMS docs/deployment.md docs/diagnostics.md
+  docs/integration-guide.md docs/parameter-block.md docs/simulator.md docs/tag-addresses.md docs/troubleshooting.md
+  docs/wizard-board-page.png docs/wizard-end-page.png docs/wizard-start-page.png include/korax24.h korax-host.exe
   korax-pdb.exe korax24.dll simulator/ControXIO.dll simulator/README.md)
 if(NOT files STREQUAL expected)
   message(SEND_ERROR "the archive holds\n  ${files}\nexpected\n  ${expected}")
