@@ -240,6 +240,14 @@ void TraceFile::Run() {
     }
 }
 
+std::uint32_t TraceFile::Keep(std::string_view text) {
+    const std::lock_guard kept(KeptLock_);
+    const auto [at, added] =
+        KeptIds_.try_emplace(std::string(text), static_cast<std::uint32_t>(Kept_.size()));
+    if (added) Kept_.emplace_back(text);
+    return at->second;
+}
+
 void TraceFile::Drain() {
     std::unique_lock lock(Lock_);
     Idle_.wait(lock, [this] { return Queue_.empty() && !Writing_; });
@@ -273,6 +281,16 @@ void TraceFile::Write(const TraceBatch& batch, std::uint64_t lost) {
         switch (record.Kind) {
         case TraceKind::Write:
         case TraceKind::Read: {
+            if (record.Aux != 0) {
+                // The delay before the access: a line of its own, stamped like the access.
+                const std::size_t stamp = Line_.size();
+                Line_ += " D ";
+                Append(Line_, record.Aux);
+                Line_ += "\r\n";
+                Line(Line_);
+                if (Failed()) return;
+                Line_.resize(stamp);
+            }
             Line_ += record.Kind == TraceKind::Write ? " W " : " R ";
             AppendHex(Line_, record.Port, 4);
             Line_ += ' ';
@@ -285,6 +303,12 @@ void TraceFile::Write(const TraceBatch& batch, std::uint64_t lost) {
             Line_ += " D ";
             Append(Line_, record.Aux);
             break;
+        case TraceKind::Served: {
+            Line_ += " Q ";
+            const std::lock_guard kept(KeptLock_);
+            if (record.Aux < Kept_.size()) Line_ += Kept_[record.Aux];
+            break;
+        }
         case TraceKind::Request:
         case TraceKind::Value:
         case TraceKind::Message:
@@ -396,15 +420,15 @@ void TraceRecorder::StartBatch(const TraceRecord& record) {
     Batch_.Records.push_back(record);
 }
 
-void TraceRecorder::Delay(std::uint32_t units) {
-    if (!Batch_.Records.empty() && Batch_.Records.back().Kind == TraceKind::Delay) {
-        Batch_.Records.back().Aux += units;
-        return;
-    }
-    Add(TraceRecord{Clock_.MonotonicUs(), units, 0, 0, TraceKind::Delay});
+void TraceRecorder::DelayRecord() {
+    if (PendingDelay_ != 0)
+        Add(TraceRecord{Clock_.MonotonicUs(), std::exchange(PendingDelay_, 0), 0, 0, TraceKind::Delay});
 }
 
 void TraceRecorder::Flush() {
+    if (PendingDelay_ != 0 && !Batch_.Records.empty())
+        Batch_.Records.push_back(
+            TraceRecord{Clock_.MonotonicUs(), std::exchange(PendingDelay_, 0), 0, 0, TraceKind::Delay});
     if (Batch_.Records.empty()) return;
     if (!Block_ && Object_.PDBLoaded()) Block_ = std::make_shared<const config::DevicePDB>(Object_.PDB());
     Batch_.Block = Block_;
@@ -412,6 +436,7 @@ void TraceRecorder::Flush() {
 }
 
 void TraceRecorder::Text(TraceKind kind, std::string_view text) {
+    DelayRecord();
     text = text.substr(0, MaxTextLength);
     Add(TraceRecord{Clock_.MonotonicUs(), 0, static_cast<std::uint16_t>(text.size()), 0, kind});
     // Only now, as adding the record may have sent the batch (and its texts) away.
@@ -426,11 +451,14 @@ void TraceRecorder::RequestSent(framework::PollRequest& request) {
                              File_.Settings().File + std::string(texts::TraceFileUnwritable));
     if (!Requests_) return;
     if (request.WriteFlag != 0) return Text(TraceKind::Request, ServedText(request));
-    if (request.Served.empty() || request.ServedTags != request.TagPositions.size()) {
-        request.Served = ServedText(request);
+    // The text of a read request is made and handed over once; each sending records only its number.
+    if (request.ServedTrace != &File_ || request.ServedTags != request.TagPositions.size()) {
+        request.ServedId = File_.Keep(std::string_view(ServedText(request)).substr(0, MaxTextLength));
+        request.ServedTrace = &File_;
         request.ServedTags = request.TagPositions.size();
     }
-    Text(TraceKind::Request, request.Served);
+    DelayRecord();
+    Add(TraceRecord{Clock_.MonotonicUs(), request.ServedId, 0, 0, TraceKind::Served});
 }
 
 std::string TraceRecorder::ServedText(const framework::PollRequest& request) const {

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "boards/PortBus.h"
@@ -50,10 +51,13 @@ std::optional<TraceSettings> LoadTraceSettings();
 
 // --- raw records, as the driver objects' threads make them ---
 
-enum class TraceKind : std::uint8_t { Write, Read, Delay, Request, Value, Message };
+// Served: a read request whose text the trace holds already (Aux: its number there).
+enum class TraceKind : std::uint8_t { Write, Read, Delay, Request, Value, Message, Served };
 struct TraceRecord {
-    std::uint64_t Us;   // the clock's monotonic microseconds
-    std::uint32_t Aux;  // delay units; for the text kinds the text's offset in the batch's texts
+    std::uint64_t Us; // the clock's monotonic microseconds
+    // Delay: its units; a port access: the delay units just before it (one "D" line of its own in the
+    // file); the text kinds: the text's offset in the batch's texts.
+    std::uint32_t Aux;
     std::uint16_t Port; // for the text kinds the text's length
     std::uint8_t Value;
     TraceKind Kind;
@@ -89,6 +93,8 @@ public:
     // From now on batches are written by the threads handing them over; the trace's thread ends first.
     void StopBackground();
     bool Failed() const { return Failed_.load(std::memory_order_relaxed); }
+    // Keeps a text that many records will name (a request's), and gives its number.
+    std::uint32_t Keep(std::string_view text);
     // True once, for the first asker, after the trace failed.
     bool TakeFailure() {
         return FailurePending_.load(std::memory_order_relaxed) && FailurePending_.exchange(false);
@@ -120,6 +126,10 @@ private:
     bool Stopping_ = false;
     platform::OwnThread Thread_;
 
+    std::mutex KeptLock_; // the texts kept, each once however often the driver is started again
+    std::vector<std::string> Kept_;
+    std::unordered_map<std::string, std::uint32_t> KeptIds_;
+
     std::mutex FileLock_; // everything below: one writer at a time
     std::FILE* Out_ = nullptr;
     std::uint64_t SegmentBytes_ = 0;
@@ -146,10 +156,11 @@ public:
     TraceRecorder& operator=(const TraceRecorder&) = delete;
 
     void Port(TraceKind kind, std::uint16_t port, std::uint8_t value) {
-        Add(TraceRecord{Clock_.MonotonicUs(), 0, port, value, kind});
+        Add(TraceRecord{Clock_.MonotonicUs(), std::exchange(PendingDelay_, 0), port, value, kind});
     }
-    // A run of delays is one record with the units added up.
-    void Delay(std::uint32_t units);
+    // A run of delays is added up and rides on the next port access, which nearly always follows: one
+    // record, one clock reading for both.
+    void Delay(std::uint32_t units) { PendingDelay_ += units; }
     void Flush();
 
     void RequestSent(framework::PollRequest& request) override;
@@ -167,6 +178,9 @@ private:
     }
     void StartBatch(const TraceRecord& record);
     void Text(TraceKind kind, std::string_view text);
+    // A text the batch may already hold at offset (when batch is the current one); records where it is.
+    // Delay units that no port access followed become a record of their own.
+    void DelayRecord();
     std::string ServedText(const framework::PollRequest& request) const;
 
     TraceFile& File_;
@@ -176,6 +190,7 @@ private:
     const bool Messages_;
     TraceBatch Batch_;
     std::uint64_t BatchStart_ = 0;
+    std::uint32_t PendingDelay_ = 0; // delay units not yet followed by a port access
     static const std::size_t Capacity_;
     static const std::size_t TextCapacity_;
     static const std::uint64_t FlushAfterUs_;

@@ -46,9 +46,11 @@ struct PollRequest {
     bool ReplyHeld = false;
     std::uint32_t HeldReply = 0;
     std::int32_t HeldChannel = 0;
-    // What a trace says the request serves, made the first time a trace needs it; tags only ever join a
-    // request, so the count of its tags tells when the text is out of date.
-    std::string Served;
+    // What a trace says the request serves, handed to the trace once and named by its number there
+    // (ServedTrace: the trace that holds it); tags only ever join a request, so the count of its tags tells
+    // when the text is out of date.
+    const void* ServedTrace = nullptr;
+    std::uint32_t ServedId = 0;
     std::size_t ServedTags = 0;
 
     PollRequest() = default;
