@@ -26,15 +26,6 @@ struct Hit {
     std::int32_t Index;
 };
 
-// The port's offset from the board's base, when the board's span holds it.
-std::optional<std::int32_t> OffsetOnBoard(const config::BoardEntry& entry, std::uint16_t port) {
-    if (!config::IsBoard(entry.DevType)) return std::nullopt;
-    const auto offset = static_cast<std::int32_t>((port - entry.BaseAddress) & PortMask);
-    const PortSpan span = BoardPortSpan(entry.DevType);
-    if (offset < span.First || offset > span.Last) return std::nullopt;
-    return offset;
-}
-
 std::optional<std::int32_t> IndexAt(std::uint8_t model, const RegisterLayout& reg, std::int32_t offset) {
     const std::int32_t count = RegisterCount(model, reg);
     if (count == 0) return std::nullopt;
@@ -91,6 +82,14 @@ std::string Meaning(const Hit& hit, std::uint8_t value) {
 }
 
 } // namespace
+
+std::optional<std::int32_t> OffsetOnBoard(const config::BoardEntry& entry, std::uint16_t port) {
+    if (!config::IsBoard(entry.DevType)) return std::nullopt;
+    const auto offset = static_cast<std::int32_t>((port - entry.BaseAddress) & PortMask);
+    const PortSpan span = BoardPortSpan(entry.DevType);
+    if (offset < span.First || offset > span.Last) return std::nullopt;
+    return offset;
+}
 
 std::string DescribePortAccess(const config::DevicePDB& block, PortDirection direction, std::uint16_t port,
                                std::uint8_t value) {

@@ -138,8 +138,7 @@ std::optional<TraceSettings> ParseTraceSettings(std::string_view text, std::stri
 }
 
 std::optional<TraceSettings> LoadTraceSettings() {
-    const char* named = std::getenv(texts::TraceSettingsVariable);
-    std::string path = named != nullptr && *named != 0 ? std::string(named) : std::string();
+    std::string path = platform::EnvironmentVariable(texts::TraceSettingsVariable).value_or(std::string());
     if (path.empty()) {
         const std::string folder = FolderOf(platform::ModulePath());
         path = folder.empty() ? std::string(texts::TraceSettingsFile)

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ inline std::uint64_t MonotonicMicroseconds() {
 // The file of the module this code is linked into (the driver library; the program when linked into one);
 // empty when the system cannot tell.
 std::string ModulePath();
+// The value of an environment variable of the process; none when it is not set or empty. On Win32 it is the
+// process's own variable block, which a host changing its environment with the system call changes too.
+std::optional<std::string> EnvironmentVariable(const char* name);
 // The calling thread's id as the system numbers threads.
 std::uint32_t CurrentThreadId();
 

@@ -166,10 +166,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 
 void SetProcessEnvironment(std::string_view name, std::string_view utf8Value) {
 #if defined(_WIN32)
-    // The variable block of the process for a library that reads it with the Win32 call, and the C
-    // runtime's copy for one that reads it with getenv (the driver's settings variable).
+    // The variable block of the process, not the C runtime's copy: the libraries read it with the Win32 call.
     SetEnvironmentVariableW(Utf8ToWide(name).c_str(), Utf8ToWide(utf8Value).c_str());
-    _wputenv_s(Utf8ToWide(name).c_str(), Utf8ToWide(utf8Value).c_str());
 #else
     setenv(std::string(name).c_str(), std::string(utf8Value).c_str(), 1);
 #endif

@@ -51,11 +51,7 @@ struct Holder {
 };
 std::optional<Holder> HolderOf(const config::DevicePDB& block, std::uint16_t port) {
     for (std::int32_t slot = 0; slot < config::BoardCount; ++slot) {
-        const config::BoardEntry& entry = block.Boards[slot];
-        if (!config::IsBoard(entry.DevType)) continue;
-        const auto offset = static_cast<std::int32_t>((port - entry.BaseAddress) & PortMask);
-        const boards::PortSpan span = boards::BoardPortSpan(entry.DevType);
-        if (offset >= span.First && offset <= span.Last) return Holder{slot, offset};
+        if (const auto offset = boards::OffsetOnBoard(block.Boards[slot], port)) return Holder{slot, *offset};
     }
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -99,6 +100,12 @@ std::string ModulePath() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 || info.dli_fname == nullptr) return {};
     return info.dli_fname;
+}
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::string(value);
 }
 
 std::uint32_t CurrentThreadId() {

@@ -69,6 +69,16 @@ std::string ModulePath() {
     return std::string(path, length);
 }
 
+std::optional<std::string> EnvironmentVariable(const char* name) {
+    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    if (size <= 1) return std::nullopt;
+    std::string value(size, '\0');
+    const DWORD length = GetEnvironmentVariableA(name, value.data(), size);
+    if (length == 0 || length >= size) return std::nullopt;
+    value.resize(length);
+    return value;
+}
+
 std::uint32_t CurrentThreadId() {
     return GetCurrentThreadId();
 }
